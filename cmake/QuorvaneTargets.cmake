@@ -1,0 +1,36 @@
+# Helpers shared by every target of the project.
+
+# Warnings for our own code; Qt and the other libraries come in as system includes.
+function(quorvane_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wnon-virtual-dtor
+                                             -Wcast-align -Woverloaded-virtual)
+endfunction()
+
+# quorvane_library(name SOURCES ... LIBS ...): a static library of one subsystem.
+function(quorvane_library name)
+    cmake_parse_arguments(L "" "" "SOURCES;LIBS" ${ARGN})
+    add_library(${name} STATIC ${L_SOURCES})
+    target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${L_LIBS})
+    quorvane_warnings(${name})
+endfunction()
+
+# quorvane_test(name SOURCES ... LIBS ... [LABELS ...] [TIMEOUT s]): a Qt Test suite run
+# headless under CTest.
+function(quorvane_test name)
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
+    quorvane_warnings(${name})
+    add_test(NAME ${name} COMMAND ${name})
+    set(env "QT_QPA_PLATFORM=offscreen"
+            "QUORVANE_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data"
+            "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"
+            "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT}
+                                            LABELS "${T_LABELS}")
+endfunction()
