@@ -1,0 +1,33 @@
+// The seam between the D2XX calls and what actually carries the bytes: the simulated unit
+// or a real bridge through the kernel's serial driver. The worker only ever sees the FT_*
+// calls; the program (or a test) installs one backend before the worker opens the link.
+#pragma once
+
+#include "d2xx.h"
+
+#include <memory>
+
+class d2xx_backend
+{
+public:
+    virtual ~d2xx_backend();
+
+    virtual FT_STATUS create_device_info_list(DWORD* num_devices) = 0;
+    virtual FT_STATUS get_device_info_list(FT_DEVICE_LIST_INFO_NODE* list, DWORD* num_devices) = 0;
+    virtual FT_STATUS open_by_serial(const char* serial, FT_HANDLE* handle) = 0;
+    virtual FT_STATUS set_timeouts(FT_HANDLE handle, ULONG read_ms, ULONG write_ms) = 0;
+    virtual FT_STATUS set_latency_timer(FT_HANDLE handle, UCHAR latency_ms) = 0;
+    virtual FT_STATUS read(FT_HANDLE handle, void* buffer, DWORD length, DWORD* bytes_read) = 0;
+    virtual FT_STATUS write(FT_HANDLE handle, const void* buffer, DWORD length,
+                            DWORD* bytes_written) = 0;
+    virtual FT_STATUS get_queue_status(FT_HANDLE handle, DWORD* rx_bytes) = 0;
+    virtual FT_STATUS get_status(FT_HANDLE handle, DWORD* rx_bytes, DWORD* tx_bytes,
+                                 DWORD* event_status) = 0;
+    virtual FT_STATUS purge(FT_HANDLE handle, ULONG mask) = 0;
+    virtual FT_STATUS reset_device(FT_HANDLE handle) = 0;
+    virtual FT_STATUS close(FT_HANDLE handle) = 0;
+};
+
+/// Makes `backend` serve every FT_* call from now on (null: no bridge attached at all).
+void d2xx_install_backend(std::shared_ptr<d2xx_backend> backend);
+std::shared_ptr<d2xx_backend> d2xx_installed_backend();
