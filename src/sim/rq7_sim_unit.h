@@ -1,0 +1,129 @@
+// A simulated RQ7 unit: the protocol engine behind the bridge. Bytes from the host go in,
+// the unit's answers come out after the link delay, as a real unit behind the bridge's
+// latency timer would send them. The engine knows nothing of handles or D2XX calls, so it
+// can sit behind the simulated bridge (sim_backend) or a pseudo-terminal alike.
+//
+// Thread-safe: the worker thread drives it through the bridge while a test flips its fault
+// switches from another thread.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+#include <chrono>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+using sim_clock = std::chrono::steady_clock;
+
+class rq7_sim_unit
+{
+public:
+    rq7_sim_unit();
+
+    // ---- the link ----
+    /// Bytes from the host, arriving at `now`.
+    void host_to_unit(const QByteArray& bytes, sim_clock::time_point now = sim_clock::now());
+    /// The unit's bytes that have reached the host by `now`, in order; they are handed over
+    /// once.
+    QByteArray unit_to_host(sim_clock::time_point now = sim_clock::now());
+    /// When the next pending byte reaches the host, if any is pending.
+    std::optional<sim_clock::time_point> next_output_due() const;
+
+    // ---- configuration ----
+    void set_firmware_version(quint16 version);
+    quint16 firmware_version() const;
+    /// The answer to parameter 0xC1: 0xAA for an RQ7-NVS, anything else for an RQ7-NV.
+    void set_variant_byte(quint8 answer);
+    /// Delay between a request's last byte and its answer reaching the host.
+    void set_link_delay(std::chrono::microseconds delay);
+    /// A unit in its bootloader ignores application requests (it answers no 0xB6).
+    void set_bootloader(bool in_bootloader);
+    bool in_bootloader() const;
+
+    // ---- stored settings ----
+    QByteArray table(int n) const; // n = 0..3: AUX, MAIN, GPO1, GPO2; 640-byte record
+    void set_table(int n, const QByteArray& record);
+    QByteArray mode_block() const; // 38 bytes, reply to 0xBD
+    void set_mode_block(const QByteArray& block);
+    QByteArray map_cal_block() const; // 28 bytes, reply to 0xBF
+    void set_map_cal_block(const QByteArray& block);
+    void set_gpi_states(quint8 gpi1, quint8 gpi2);
+    quint8 rpm_scaler() const;
+    void set_rpm_scaler(quint8 value);
+    quint16 pump_prime_delay() const;
+    void set_pump_prime_delay(quint16 value);
+    void set_map_sensor(quint16 counts);
+
+    // ---- what the unit received ----
+    /// Every complete, well-formed request frame received, oldest first.
+    QList<QByteArray> received_frames() const;
+    void clear_received_frames();
+    /// Number of resets (0xB7) the unit went through.
+    int reset_count() const;
+
+    // ---- faults ----
+    /// The next `count` requests get no answer at all (-1: the unit stays silent).
+    void fault_no_reply(int count);
+    /// The next `count` acknowledgements are wrong (3C, type, type).
+    void fault_wrong_ack(int count);
+    /// The next `count` read replies carry the header 3C 05 FB.
+    void fault_wrong_read_header(int count);
+    /// The next `count` table replies carry a check byte with one bit flipped.
+    void fault_bad_table_check(int count);
+    /// The next `count` mode-block replies carry a broken AB BA marker.
+    void fault_bad_mode_marker(int count);
+    /// The next `count` MAP-cal replies carry a broken AB BA marker.
+    void fault_bad_map_cal_marker(int count);
+    /// Clears every fault switch.
+    void clear_faults();
+
+    /// A plausible factory table record for output n (AUX, MAIN, GPO1, GPO2).
+    static QByteArray factory_table(int n);
+    static QByteArray factory_mode_block();
+    static QByteArray factory_map_cal_block();
+
+private:
+    struct pending_bytes
+    {
+        sim_clock::time_point due;
+        QByteArray bytes;
+    };
+
+    // All *_locked functions expect `mutex` to be held.
+    void send_locked(const QByteArray& bytes, sim_clock::time_point now);
+    void parse_input_locked(sim_clock::time_point now);
+    void handle_frame_locked(const QByteArray& frame, sim_clock::time_point now);
+    /// What the unit sends on its own (the live stream) up to `now`.
+    void produce_locked(sim_clock::time_point now);
+    void answer_read_locked(quint8 id, sim_clock::time_point now);
+    void store_write_locked(quint8 type, const QByteArray& payload);
+    bool consume(int& counter);
+
+    mutable std::mutex mutex;
+    QByteArray input;
+    std::vector<pending_bytes> output;
+    QList<QByteArray> received;
+
+    quint16 fw_version = 0x0201;
+    quint8 variant_answer = 0xAA;
+    std::chrono::microseconds link_delay{2000};
+    bool bootloader = false;
+    int resets = 0;
+
+    QByteArray tables[4];
+    QByteArray modes;
+    QByteArray map_cal;
+    quint8 gpi_state[2] = {0, 0};
+    quint8 rpm_scaler_value = 1; // 0.5 pulses per revolution
+    quint16 pump_prime = 0;
+    quint16 map_counts = 223;
+
+    int no_reply = 0;
+    int wrong_ack = 0;
+    int wrong_read_header = 0;
+    int bad_table_check = 0;
+    int bad_mode_marker = 0;
+    int bad_map_cal_marker = 0;
+};
