@@ -1,0 +1,212 @@
+#include "rq7_worker.h"
+
+#include <QDebug>
+#include <QTimer>
+
+rq7_worker::rq7_worker(QObject* parent)
+    : QObject(parent)
+    , live_poll_timer(new QTimer(this))
+{
+    qRegisterMetaType<rq7_variant>("rq7_variant");
+    connect(live_poll_timer, &QTimer::timeout, this, &rq7_worker::check_log_data);
+}
+
+rq7_worker::~rq7_worker()
+{
+    close();
+}
+
+void rq7_worker::not_available_yet(const char* operation) const
+{
+    qDebug() << operation << "is not available yet";
+}
+
+void rq7_worker::open()
+{
+    if (posted_to_worker("open"))
+        return;
+    not_available_yet("open");
+}
+
+void rq7_worker::close()
+{
+    if (posted_to_worker("close"))
+        return;
+    not_available_yet("close");
+}
+
+void rq7_worker::reset()
+{
+    if (posted_to_worker("reset"))
+        return;
+    not_available_yet("reset");
+}
+
+void rq7_worker::smart_reconnect(uint event)
+{
+    if (posted_to_worker("smart_reconnect", Q_ARG(quint32, event)))
+        return;
+    not_available_yet("smart_reconnect");
+}
+
+void rq7_worker::start_read()
+{
+    if (posted_to_worker("start_read"))
+        return;
+    not_available_yet("start_read");
+}
+
+void rq7_worker::add_field_to_var(QByteArray f_table, table_index i)
+{
+    if (posted_to_worker("add_field_to_var", Q_ARG(QByteArray, f_table), Q_ARG(table_index, i)))
+        return;
+    not_available_yet("add_field_to_var(table)");
+}
+
+void rq7_worker::add_field_to_var(uint f_int, int_index i)
+{
+    if (posted_to_worker("add_field_to_var", Q_ARG(quint32, f_int), Q_ARG(int_index, i)))
+        return;
+    not_available_yet("add_field_to_var(int)");
+}
+
+void rq7_worker::add_field_to_var(adc_trim f_trim, adc_trim_index i)
+{
+    if (posted_to_worker("add_field_to_var", Q_ARG(struct adc_trim, f_trim),
+                         Q_ARG(adc_trim_index, i)))
+        return;
+    not_available_yet("add_field_to_var(trim)");
+}
+
+void rq7_worker::remove_all_sets()
+{
+    if (posted_to_worker("remove_all_sets"))
+        return;
+    not_available_yet("remove_all_sets");
+}
+
+void rq7_worker::vars_to_file(QString filename)
+{
+    if (posted_to_worker("vars_to_file", Q_ARG(QString, filename)))
+        return;
+    not_available_yet("vars_to_file");
+}
+
+void rq7_worker::file_to_vars_to_field(QString filename)
+{
+    if (posted_to_worker("file_to_vars_to_field", Q_ARG(QString, filename)))
+        return;
+    not_available_yet("file_to_vars_to_field");
+}
+
+void rq7_worker::start_write()
+{
+    if (posted_to_worker("start_write"))
+        return;
+    not_available_yet("start_write");
+}
+
+void rq7_worker::start_fw_program(QString fw_location)
+{
+    if (posted_to_worker("start_fw_program", Q_ARG(QString, fw_location)))
+        return;
+    not_available_yet("start_fw_program");
+}
+
+void rq7_worker::set_log_file(QString filename)
+{
+    if (posted_to_worker("set_log_file", Q_ARG(QString, filename)))
+        return;
+    not_available_yet("set_log_file");
+}
+
+void rq7_worker::enable_log_to_file(bool enable)
+{
+    if (posted_to_worker("enable_log_to_file", Q_ARG(bool, enable)))
+        return;
+    not_available_yet("enable_log_to_file");
+}
+
+void rq7_worker::start_live_logging()
+{
+    if (posted_to_worker("start_live_logging"))
+        return;
+    not_available_yet("start_live_logging");
+}
+
+void rq7_worker::stop_live_logging(bool immediately)
+{
+    if (posted_to_worker("stop_live_logging", Q_ARG(bool, immediately)))
+        return;
+    not_available_yet("stop_live_logging");
+}
+
+void rq7_worker::stop_live_logging()
+{
+    if (posted_to_worker("stop_live_logging"))
+        return;
+    stop_live_logging(false);
+}
+
+void rq7_worker::clear_live_logs()
+{
+    if (posted_to_worker("clear_live_logs"))
+        return;
+    not_available_yet("clear_live_logs");
+}
+
+void rq7_worker::parse_log_file(QString filename)
+{
+    if (posted_to_worker("parse_log_file", Q_ARG(QString, filename)))
+        return;
+    not_available_yet("parse_log_file");
+}
+
+void rq7_worker::recall_frame_at(QPointF point)
+{
+    if (posted_to_worker("recall_frame_at", Q_ARG(QPointF, point)))
+        return;
+    not_available_yet("recall_frame_at");
+}
+
+void rq7_worker::set_rw_debug(bool enable)
+{
+    if (posted_to_worker("set_rw_debug", Q_ARG(bool, enable)))
+        return;
+    rw_debug = enable;
+}
+
+void rq7_worker::start_map_cal()
+{
+    if (posted_to_worker("start_map_cal"))
+        return;
+    not_available_yet("start_map_cal");
+}
+
+void rq7_worker::set_override(table_index output, uint duty)
+{
+    if (posted_to_worker("set_override", Q_ARG(table_index, output), Q_ARG(uint, duty)))
+        return;
+    not_available_yet("set_override");
+}
+
+void rq7_worker::reset_override(table_index output)
+{
+    if (posted_to_worker("reset_override", Q_ARG(table_index, output)))
+        return;
+    not_available_yet("reset_override");
+}
+
+void rq7_worker::check_log_data()
+{
+    if (posted_to_worker("check_log_data"))
+        return;
+    check_log_data_for_period(0);
+}
+
+void rq7_worker::check_log_data_for_period(uint loop_for_ms)
+{
+    if (posted_to_worker("check_log_data_for_period", Q_ARG(uint, loop_for_ms)))
+        return;
+    not_available_yet("check_log_data_for_period");
+}

@@ -1,0 +1,102 @@
+// The device worker: lives on its own thread and owns every exchange with the unit. The
+// window asks by calling the public slots (each re-posts itself to the worker's thread, so
+// callers never block) and hears back only through the signals.
+#pragma once
+
+#include "d2xx.h"
+#include "rq7_catalogue.h"
+#include "rq7_frame.h"
+#include "rq7_protocol.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <QObject>
+#include <QPointF>
+#include <QString>
+#include <QThread>
+
+class QTimer;
+
+class rq7_worker : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit rq7_worker(QObject* parent = nullptr);
+    ~rq7_worker() override;
+
+signals:
+    void opened(QString serial_number, quint16 fw_version, rq7_variant variant);
+    void closed();
+    void wrote_data(FT_STATUS status);
+    void read_data(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints,
+                   QList<adc_trim> trims);
+    void read_file(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints,
+                   QList<adc_trim> trims, QList<QString> warnings);
+    void fw_programmed(FT_STATUS status, quint16 fw_version, rq7_variant variant);
+    void fw_progress(int progress);
+    void reset_progress(int progress);
+    void log_started();
+    void log_stopped();
+    void log_data_ready(rq7_frame data);
+    void recall_data_ready(rq7_frame data);
+    void parsed_log_file();
+    void map_cal_data_ready(QList<quint16>);
+
+public slots:
+    void open();
+    void close();
+    void reset();
+    void smart_reconnect(uint event);
+    void start_read();
+    void add_field_to_var(QByteArray f_table, table_index i);
+    void add_field_to_var(uint f_int, int_index i);
+    void add_field_to_var(adc_trim f_trim, adc_trim_index i);
+    void remove_all_sets();
+    void vars_to_file(QString filename);
+    void file_to_vars_to_field(QString filename);
+    void start_write();
+    void start_fw_program(QString fw_location);
+    void set_log_file(QString filename);
+    void enable_log_to_file(bool enable);
+    void start_live_logging();
+    void stop_live_logging(bool immediately);
+    void stop_live_logging();
+    void clear_live_logs();
+    void parse_log_file(QString filename);
+    void recall_frame_at(QPointF point);
+    void set_rw_debug(bool enable);
+    void start_map_cal();
+    void set_override(table_index output, uint duty);
+    void reset_override(table_index output);
+
+private slots:
+    void check_log_data();
+    void check_log_data_for_period(uint loop_for_ms);
+
+private:
+    /// On a thread other than the worker's, posts the named slot (with the given queued
+    /// arguments) to the worker's event queue and returns true: the caller returns at once.
+    template <typename... Args>
+    bool posted_to_worker(const char* slot, Args... args)
+    {
+        if (QThread::currentThread() == thread())
+            return false;
+        if (!QMetaObject::invokeMethod(this, slot, Qt::QueuedConnection, args...))
+            qCritical("Could not queue %s on the worker", slot);
+        return true;
+    }
+
+    void not_available_yet(const char* operation) const;
+
+    bool rw_debug = false;
+    FT_HANDLE handle = nullptr;
+    QString serial_number; // non-empty exactly while the link is open
+    quint16 fw_version = 0;
+    rq7_variant variant = variant_nv;
+    QTimer* live_poll_timer;
+    QFile live_log_file;
+    bool logging_to_file = false;
+    bool header_pending = true;
+};
