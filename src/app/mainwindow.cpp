@@ -50,8 +50,16 @@ void MainWindow::connect_attempt()
     worker()->open();
 }
 
-void MainWindow::when_device_opened(QString, quint16, rq7_variant) {}
-void MainWindow::when_device_closed() {}
+void MainWindow::when_device_opened(QString serial_number, quint16 fw_version, rq7_variant variant)
+{
+    qDebug("Device connected. sn:%s  v:%x  var:%d", qPrintable(serial_number), fw_version,
+           int(variant));
+}
+
+void MainWindow::when_device_closed()
+{
+    qDebug("Device disconnected");
+}
 void MainWindow::when_wrote_data(FT_STATUS) {}
 void MainWindow::when_read_data(FT_STATUS, QList<QByteArray>, QList<unsigned int>, QList<adc_trim>)
 {}

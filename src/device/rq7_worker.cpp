@@ -11,42 +11,9 @@ rq7_worker::rq7_worker(QObject* parent)
     connect(live_poll_timer, &QTimer::timeout, this, &rq7_worker::check_log_data);
 }
 
-rq7_worker::~rq7_worker()
-{
-    close();
-}
-
 void rq7_worker::not_available_yet(const char* operation) const
 {
     qDebug() << operation << "is not available yet";
-}
-
-void rq7_worker::open()
-{
-    if (posted_to_worker("open"))
-        return;
-    not_available_yet("open");
-}
-
-void rq7_worker::close()
-{
-    if (posted_to_worker("close"))
-        return;
-    not_available_yet("close");
-}
-
-void rq7_worker::reset()
-{
-    if (posted_to_worker("reset"))
-        return;
-    not_available_yet("reset");
-}
-
-void rq7_worker::smart_reconnect(uint event)
-{
-    if (posted_to_worker("smart_reconnect", Q_ARG(quint32, event)))
-        return;
-    not_available_yet("smart_reconnect");
 }
 
 void rq7_worker::start_read()
@@ -132,13 +99,6 @@ void rq7_worker::start_live_logging()
     if (posted_to_worker("start_live_logging"))
         return;
     not_available_yet("start_live_logging");
-}
-
-void rq7_worker::stop_live_logging(bool immediately)
-{
-    if (posted_to_worker("stop_live_logging", Q_ARG(bool, immediately)))
-        return;
-    not_available_yet("stop_live_logging");
 }
 
 void rq7_worker::stop_live_logging()

@@ -75,7 +75,28 @@ private slots:
     void check_log_data();
     void check_log_data_for_period(uint loop_for_ms);
 
+public:
+    // ---- parameter exchange (worker thread only) ----
+    /// Waits until `expected` bytes have arrived and reads exactly them into `buffer`.
+    FT_STATUS wait_then_read(QByteArray& buffer, unsigned long expected);
+    /// Sends a complete read request and returns the `expected` data bytes of its reply.
+    FT_STATUS get_param(QByteArray& request, QByteArray& reply, unsigned long expected);
+    /// Sends a typed request built from `payload` and waits for its acknowledgement,
+    /// resending it (up to five times in all) while the acknowledgement is wrong.
+    FT_STATUS set_param(rq7_msg_type type, QByteArray& payload);
+
 private:
+    // ---- the link (worker thread only) ----
+    FT_STATUS silent_close();
+    FT_STATUS ft_write_wrap(FT_HANDLE ft_handle, void* buffer, DWORD length, DWORD* written);
+    FT_STATUS ft_read_wrap(FT_HANDLE ft_handle, void* buffer, DWORD length, DWORD* read);
+    FT_STATUS identify_unit();
+    bool link_open() const { return !serial_number.isEmpty(); }
+    bool find_unit();
+    FT_STATUS purge_or_disconnect();
+    /// Sends the stop request and lets the stream drain; part of stopping live logging.
+    void send_stop_request();
+
     /// On a thread other than the worker's, posts the named slot (with the given queued
     /// arguments) to the worker's event queue and returns true: the caller returns at once.
     template <typename... Args>

@@ -291,6 +291,8 @@ void rq7_sim_unit::store_write_locked(quint8 type, const QByteArray& payload)
 
 void rq7_sim_unit::answer_read_locked(quint8 id, sim_clock::time_point now)
 {
+    if (ignored_params.contains(static_cast<char>(id)))
+        return;
     QByteArray data;
     switch (id) {
     case param_map_sensor:
@@ -515,9 +517,16 @@ void rq7_sim_unit::fault_bad_map_cal_marker(int count)
     bad_map_cal_marker = count;
 }
 
+void rq7_sim_unit::fault_ignore_param(quint8 id)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    ignored_params.append(static_cast<char>(id));
+}
+
 void rq7_sim_unit::clear_faults()
 {
     std::lock_guard<std::mutex> lock(mutex);
+    ignored_params.clear();
     no_reply = wrong_ack = wrong_read_header = bad_table_check = 0;
     bad_mode_marker = bad_map_cal_marker = 0;
 }

@@ -76,6 +76,8 @@ public:
     void fault_bad_mode_marker(int count);
     /// The next `count` MAP-cal replies carry a broken AB BA marker.
     void fault_bad_map_cal_marker(int count);
+    /// The unit never answers read requests for parameter `id` (until clear_faults).
+    void fault_ignore_param(quint8 id);
     /// Clears every fault switch.
     void clear_faults();
 
@@ -126,4 +128,5 @@ private:
     int bad_table_check = 0;
     int bad_mode_marker = 0;
     int bad_map_cal_marker = 0;
+    QByteArray ignored_params;
 };
