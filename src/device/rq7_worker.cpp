@@ -1,10 +1,13 @@
 #include "rq7_worker.h"
 
+#include "rq7_vars.h"
+
 #include <QDebug>
 #include <QTimer>
 
 rq7_worker::rq7_worker(QObject* parent)
     : QObject(parent)
+    , vars(new rq7_vars(this))
     , live_poll_timer(new QTimer(this))
 {
     qRegisterMetaType<rq7_variant>("rq7_variant");
@@ -14,63 +17,6 @@ rq7_worker::rq7_worker(QObject* parent)
 void rq7_worker::not_available_yet(const char* operation) const
 {
     qDebug() << operation << "is not available yet";
-}
-
-void rq7_worker::start_read()
-{
-    if (posted_to_worker("start_read"))
-        return;
-    not_available_yet("start_read");
-}
-
-void rq7_worker::add_field_to_var(QByteArray f_table, table_index i)
-{
-    if (posted_to_worker("add_field_to_var", Q_ARG(QByteArray, f_table), Q_ARG(table_index, i)))
-        return;
-    not_available_yet("add_field_to_var(table)");
-}
-
-void rq7_worker::add_field_to_var(uint f_int, int_index i)
-{
-    if (posted_to_worker("add_field_to_var", Q_ARG(quint32, f_int), Q_ARG(int_index, i)))
-        return;
-    not_available_yet("add_field_to_var(int)");
-}
-
-void rq7_worker::add_field_to_var(adc_trim f_trim, adc_trim_index i)
-{
-    if (posted_to_worker("add_field_to_var", Q_ARG(struct adc_trim, f_trim),
-                         Q_ARG(adc_trim_index, i)))
-        return;
-    not_available_yet("add_field_to_var(trim)");
-}
-
-void rq7_worker::remove_all_sets()
-{
-    if (posted_to_worker("remove_all_sets"))
-        return;
-    not_available_yet("remove_all_sets");
-}
-
-void rq7_worker::vars_to_file(QString filename)
-{
-    if (posted_to_worker("vars_to_file", Q_ARG(QString, filename)))
-        return;
-    not_available_yet("vars_to_file");
-}
-
-void rq7_worker::file_to_vars_to_field(QString filename)
-{
-    if (posted_to_worker("file_to_vars_to_field", Q_ARG(QString, filename)))
-        return;
-    not_available_yet("file_to_vars_to_field");
-}
-
-void rq7_worker::start_write()
-{
-    if (posted_to_worker("start_write"))
-        return;
-    not_available_yet("start_write");
 }
 
 void rq7_worker::start_fw_program(QString fw_location)
@@ -127,13 +73,6 @@ void rq7_worker::recall_frame_at(QPointF point)
     if (posted_to_worker("recall_frame_at", Q_ARG(QPointF, point)))
         return;
     not_available_yet("recall_frame_at");
-}
-
-void rq7_worker::set_rw_debug(bool enable)
-{
-    if (posted_to_worker("set_rw_debug", Q_ARG(bool, enable)))
-        return;
-    rw_debug = enable;
 }
 
 void rq7_worker::start_map_cal()

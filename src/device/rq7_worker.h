@@ -6,6 +6,7 @@
 #include "d2xx.h"
 #include "rq7_catalogue.h"
 #include "rq7_frame.h"
+#include "rq7_link.h"
 #include "rq7_protocol.h"
 
 #include <QByteArray>
@@ -17,8 +18,9 @@
 #include <QThread>
 
 class QTimer;
+class rq7_vars;
 
-class rq7_worker : public QObject
+class rq7_worker : public QObject, public rq7_link
 {
     Q_OBJECT
 
@@ -76,14 +78,17 @@ private slots:
     void check_log_data_for_period(uint loop_for_ms);
 
 public:
+    /// The variable store, for inspection on the worker's own thread (tests).
+    const rq7_vars* variable_store() const { return vars; }
+
     // ---- parameter exchange (worker thread only) ----
     /// Waits until `expected` bytes have arrived and reads exactly them into `buffer`.
     FT_STATUS wait_then_read(QByteArray& buffer, unsigned long expected);
     /// Sends a complete read request and returns the `expected` data bytes of its reply.
-    FT_STATUS get_param(QByteArray& request, QByteArray& reply, unsigned long expected);
+    FT_STATUS get_param(QByteArray& request, QByteArray& reply, unsigned long expected) override;
     /// Sends a typed request built from `payload` and waits for its acknowledgement,
     /// resending it (up to five times in all) while the acknowledgement is wrong.
-    FT_STATUS set_param(rq7_msg_type type, QByteArray& payload);
+    FT_STATUS set_param(rq7_msg_type type, QByteArray& payload) override;
 
 private:
     // ---- the link (worker thread only) ----
@@ -96,6 +101,14 @@ private:
     FT_STATUS purge_or_disconnect();
     /// Sends the stop request and lets the stream drain; part of stopping live logging.
     void send_stop_request();
+    /// Keeps the connected unit's variant in the variable store, where files and the window
+    /// find it.
+    void store_variant();
+
+    /// Operations that need the link pause live logging first: returns whether it was
+    /// running, to be handed to resume_live_logging afterwards.
+    bool pause_live_logging();
+    void resume_live_logging(bool was_logging);
 
     /// On a thread other than the worker's, posts the named slot (with the given queued
     /// arguments) to the worker's event queue and returns true: the caller returns at once.
@@ -116,6 +129,7 @@ private:
     QString serial_number; // non-empty exactly while the link is open
     quint16 fw_version = 0;
     rq7_variant variant = variant_nv;
+    rq7_vars* vars;
     QTimer* live_poll_timer;
     QFile live_log_file;
     bool logging_to_file = false;

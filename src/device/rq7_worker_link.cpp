@@ -2,6 +2,8 @@
 // wrappers every byte to or from the bridge goes through.
 #include "rq7_worker.h"
 
+#include "rq7_vars.h"
+
 #include <QDebug>
 #include <QThread>
 #include <QTimer>
@@ -23,6 +25,7 @@ const char* const unit_description = "MERIX 3";
 rq7_worker::~rq7_worker()
 {
     close();
+    delete vars;
 }
 
 void rq7_worker::open()
@@ -57,6 +60,7 @@ void rq7_worker::open()
     // The unit may still be streaming from an earlier connection.
     stop_live_logging(true);
     identify_unit();
+    store_variant();
     emit opened(serial_number, fw_version, variant);
 }
 

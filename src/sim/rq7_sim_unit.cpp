@@ -244,7 +244,7 @@ void rq7_sim_unit::handle_frame_locked(const QByteArray& frame, sim_clock::time_
     default:
         return; // unknown requests are ignored
     }
-    if (consume(no_reply))
+    if (ignored_types.contains(static_cast<char>(type)) || consume(no_reply))
         return;
     store_write_locked(type, payload);
     QByteArray ack = ack_for(type);
@@ -523,10 +523,17 @@ void rq7_sim_unit::fault_ignore_param(quint8 id)
     ignored_params.append(static_cast<char>(id));
 }
 
+void rq7_sim_unit::fault_ignore_type(quint8 type)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    ignored_types.append(static_cast<char>(type));
+}
+
 void rq7_sim_unit::clear_faults()
 {
     std::lock_guard<std::mutex> lock(mutex);
     ignored_params.clear();
+    ignored_types.clear();
     no_reply = wrong_ack = wrong_read_header = bad_table_check = 0;
     bad_mode_marker = bad_map_cal_marker = 0;
 }

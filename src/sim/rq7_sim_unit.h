@@ -78,6 +78,8 @@ public:
     void fault_bad_map_cal_marker(int count);
     /// The unit never answers read requests for parameter `id` (until clear_faults).
     void fault_ignore_param(quint8 id);
+    /// The unit never answers requests of message type `type` (until clear_faults).
+    void fault_ignore_type(quint8 type);
     /// Clears every fault switch.
     void clear_faults();
 
@@ -129,4 +131,5 @@ private:
     int bad_mode_marker = 0;
     int bad_map_cal_marker = 0;
     QByteArray ignored_params;
+    QByteArray ignored_types;
 };

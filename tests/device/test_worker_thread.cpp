@@ -3,6 +3,7 @@
 #include "rq7_worker.h"
 
 #include <QPointer>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <atomic>
@@ -103,23 +104,27 @@ void test_worker_thread::requests_run_one_at_a_time_in_order()
     log_capture log;
     rq7_controller controller;
     rq7_worker* worker = controller.worker();
+    QSignalSpy read(worker, &rq7_worker::read_data);
+    QSignalSpy wrote(worker, &rq7_worker::wrote_data);
     QStringList expected;
     for (int i = 0; i < 20; ++i) {
         worker->start_read();
         worker->start_write();
-        expected << "start_read"
-                 << "start_write";
+        expected << "Start read"
+                 << "Start write";
     }
     worker->start_map_cal();
-    expected << "start_map_cal";
     QVERIFY(log.wait_for("start_map_cal"));
 
     QStringList order;
     for (const auto& e : log.entries()) {
         QCOMPARE(e.thread, worker->thread());
-        order << e.text.section(' ', 0, 0);
+        if (e.text.startsWith("Start "))
+            order << e.text;
     }
     QCOMPARE(order, expected);
+    QTRY_COMPARE(read.count(), 20);
+    QTRY_COMPARE(wrote.count(), 20);
 }
 
 void test_worker_thread::a_call_on_the_worker_thread_runs_at_once()
