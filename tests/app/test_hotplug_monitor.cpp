@@ -76,5 +76,5 @@ void test_hotplug_monitor::relay_outliving_the_monitor_does_nothing()
     QCoreApplication::processEvents();
 }
 
-QTEST_MAIN(test_hotplug_monitor)
+QTEST_GUILESS_MAIN(test_hotplug_monitor)
 #include "test_hotplug_monitor.moc"
