@@ -1,22 +1,28 @@
 #include "debug_log.h"
 #include "mainwindow.h"
 #include "sim_backend.h"
+#include "tty_backend.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 
 namespace {
 
-/// Chooses what serves the D2XX calls: the simulated unit when asked for, else real bridges.
+/// Chooses what serves the D2XX calls: the simulated unit when asked for, else real bridges
+/// (only the given port with --port).
 void install_bridge_backend(const QCommandLineParser& options)
 {
     const bool simulate =
         options.isSet("simulate") || qEnvironmentVariableIntValue("QUORVANE_SIMULATE");
     if (simulate) {
+        if (options.isSet("port"))
+            qWarning("--port is ignored with --simulate");
         auto sim = std::make_shared<sim_backend>();
         sim->attach_unit();
         d2xx_install_backend(sim);
+        return;
     }
+    d2xx_install_backend(std::make_shared<tty_backend>("/sys", "/dev", options.value("port")));
 }
 
 } // namespace
@@ -36,6 +42,10 @@ int main(int argc, char* argv[])
     options.addVersionOption();
     options.addOption({"simulate", "Talk to a simulated RQ7 unit instead of a USB bridge "
                                    "(also QUORVANE_SIMULATE=1)."});
+    options.addOption({"port",
+                       "Talk to the unit on this serial port (such as /dev/ttyUSB0), whatever "
+                       "its bridge calls itself.",
+                       "device"});
     options.process(app);
     install_bridge_backend(options);
 
