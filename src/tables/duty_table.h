@@ -1,0 +1,90 @@
+// The editable grid of one output's duty table: cells are duty in percent, columns engine
+// speed breakpoints, rows breakpoints of the vertical quantity (top row = maximum). It also
+// codes its cells into the block the unit stores and shows where the engine runs right now.
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QDeadlineTimer>
+#include <QString>
+#include <QTableWidget>
+#include <QVector>
+
+class QFrame;
+class converter;
+class duty_table_delegate;
+
+class duty_table : public QTableWidget
+{
+    Q_OBJECT
+
+public:
+    explicit duty_table(QWidget* parent = nullptr);
+    duty_table(int rows, int cols, QWidget* parent = nullptr);
+
+    /// Shared with the other tables and owned by the window; the byte conversions need it.
+    converter* conv = nullptr;
+
+    /// RPM breakpoint of column `index` for a maximum engine speed (a multiple of 500).
+    static int calc_horz_axis(int max_rpm, int index);
+    /// Breakpoint `index` of the stepped vertical axis, counted from the bottom (0 = min).
+    static double calc_vert_axis(double max, double min, int index);
+    static void calc_cell_colors(quint8 value, QColor& text, QColor& background);
+
+    void set_horz_axis(int max_rpm);
+    void set_vert_axis(double min, double max);
+    void set_vert_axis_linear(double min, double max);
+    int horz_header_at(int column) const;
+    double vert_header_at(int row) const;
+
+    /// The cell block: 2 bytes per cell, bottom row first, left to right.
+    QByteArray to_byteArray() const;
+    void from_byteArray(QByteArray block);
+    void fill_all(QString text);
+    /// Every cell's value, in cell-block order.
+    QVector<double> cell_values() const;
+
+    /// Moves the live-position lines to a point of the table, at most ten times a second.
+    void set_highlight_position(quint16 rpm, double value);
+
+signals:
+    void many_cells_updated(QVector<double> values, int cols, int rows);
+
+public slots:
+    void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void set_highlight_visible(bool visible);
+    void keyPressEvent(QKeyEvent* event) override;
+    void cut();
+    void copy();
+    void paste();
+    void clear();
+    void script();
+
+private slots:
+    void on_cellChanged(int row, int column);
+
+private:
+    void build();
+    void make_header_font();
+    QFrame* make_line(const char* name, bool vertical);
+    void update_cell_color(QTableWidgetItem* item);
+    void recolor_all();
+    void set_cell(int row, int column, const QString& text);
+    void announce_cells();
+    int block_offset(int row, int column) const;
+    int highlight_x_for(quint16 rpm, double cw) const;
+    int highlight_y_for(double value, double rh) const;
+    bool paste_single(const QString& part);
+    void paste_block(const QStringList& parts, int rows, int cols);
+
+    duty_table_delegate* delegate = nullptr;
+    int highlight_y = 0;
+    int highlight_x = 0;
+    QFrame* vert_line = nullptr;
+    QFrame* horz_line = nullptr;
+    // A monotonic deadline, so that a change of the wall clock cannot freeze the lines.
+    QDeadlineTimer next_highlight_update;
+    bool highlight_visible = false;
+    QString last_script;
+};
