@@ -1,5 +1,6 @@
 #include "rq7_sim_unit.h"
 
+#include "rq7_engine_model.h"
 #include "rq7_protocol.h"
 
 #include <algorithm>
@@ -155,16 +156,42 @@ std::optional<sim_clock::time_point> rq7_sim_unit::next_output_due() const
 
 void rq7_sim_unit::send_locked(const QByteArray& bytes, sim_clock::time_point now)
 {
+    send_at_locked(bytes, now + link_delay);
+}
+
+void rq7_sim_unit::send_at_locked(const QByteArray& bytes, sim_clock::time_point due)
+{
     // Bytes leave in order: nothing overtakes what is already on its way.
-    auto due = now + link_delay;
     if (!output.empty())
         due = std::max(due, output.back().due);
     output.push_back({due, bytes});
 }
 
-void rq7_sim_unit::produce_locked(sim_clock::time_point)
+void rq7_sim_unit::start_stream_locked(sim_clock::time_point now)
 {
-    // The live stream joins here.
+    stream_on = true;
+    next_frame = now + link_delay + frame_period;
+}
+
+void rq7_sim_unit::produce_locked(sim_clock::time_point now)
+{
+    while (stream_on && next_frame <= now) {
+        const double seconds = std::chrono::duration<double>(next_frame - power_up).count();
+        QByteArray frame = rq7_engine_model::frame(
+            rq7_engine_model::state_at(seconds, tables, overrides), frame_count++);
+        if (consume(bad_stream_marker))
+            frame[69] = static_cast<char>(0xBA);
+        if (stream_burst > 0) {
+            held_frames.append(frame);
+            if (--stream_burst == 0) {
+                send_at_locked(held_frames.join(), next_frame);
+                held_frames.clear();
+            }
+        } else {
+            send_at_locked(frame, next_frame);
+        }
+        next_frame += frame_period;
+    }
 }
 
 void rq7_sim_unit::parse_input_locked(sim_clock::time_point now)
@@ -238,8 +265,10 @@ void rq7_sim_unit::handle_frame_locked(const QByteArray& frame, sim_clock::time_
     case msg_write_active_map_cal:
         break;
     case msg_live_data:
-        if (payload != QByteArray(1, '\x55'))
-            return; // the stop request is not acknowledged
+        if (payload != QByteArray(1, '\x55')) {
+            stream_on = false; // the stop request is not acknowledged
+            return;
+        }
         break;
     default:
         return; // unknown requests are ignored
@@ -251,6 +280,8 @@ void rq7_sim_unit::handle_frame_locked(const QByteArray& frame, sim_clock::time_
     if (consume(wrong_ack))
         ack[2] = static_cast<char>(type);
     send_locked(ack, now);
+    if (type == msg_live_data)
+        start_stream_locked(now);
 }
 
 void rq7_sim_unit::store_write_locked(quint8 type, const QByteArray& payload)
@@ -284,6 +315,24 @@ void rq7_sim_unit::store_write_locked(quint8 type, const QByteArray& payload)
         if (payload.size() == 12)
             map_cal.replace(10, 12, payload);
         break;
+    case msg_set_override_aux:
+    case msg_set_override_main:
+    case msg_set_override_gpo1:
+    case msg_set_override_gpo2:
+        if (payload.size() == 2) {
+            const int which = type == msg_set_override_aux    ? 0
+                              : type == msg_set_override_main ? 1
+                              : type == msg_set_override_gpo1 ? 2
+                                                              : 3;
+            overrides[which] = std::min((u8(0) << 8) | u8(1), 1023);
+        }
+        break;
+    case msg_reset_override: { // MAIN 1, AUX 2, GPO1 3, GPO2 4
+        static const int output_of[] = {-1, 1, 0, 2, 3};
+        if (payload.size() == 1 && u8(0) >= 1 && u8(0) <= 4)
+            overrides[output_of[u8(0)]] = -1;
+        break;
+    }
     default:
         break;
     }
@@ -315,6 +364,7 @@ void rq7_sim_unit::answer_read_locked(quint8 id, sim_clock::time_point now)
         break;
     case param_reset:
         ++resets;
+        stream_on = false;
         break;
     case param_rpm_scaler:
         data.append(static_cast<char>(rpm_scaler_value));
@@ -479,6 +529,18 @@ int rq7_sim_unit::reset_count() const
     return resets;
 }
 
+bool rq7_sim_unit::streaming() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return stream_on;
+}
+
+quint32 rq7_sim_unit::frames_sent() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return frame_count;
+}
+
 // ---- faults ----
 
 void rq7_sim_unit::fault_no_reply(int count)
@@ -529,9 +591,22 @@ void rq7_sim_unit::fault_ignore_type(quint8 type)
     ignored_types.append(static_cast<char>(type));
 }
 
+void rq7_sim_unit::fault_bad_stream_marker(int count)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    bad_stream_marker = count;
+}
+
+void rq7_sim_unit::fault_stream_burst(int count)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    stream_burst = count;
+}
+
 void rq7_sim_unit::clear_faults()
 {
     std::lock_guard<std::mutex> lock(mutex);
+    bad_stream_marker = stream_burst = 0;
     ignored_params.clear();
     ignored_types.clear();
     no_reply = wrong_ack = wrong_read_header = bad_table_check = 0;

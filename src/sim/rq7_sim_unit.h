@@ -62,6 +62,12 @@ public:
     void clear_received_frames();
     /// Number of resets (0xB7) the unit went through.
     int reset_count() const;
+    /// True while the unit streams live frames (between the start and the stop request).
+    bool streaming() const;
+    /// Live frames sent since power-up.
+    quint32 frames_sent() const;
+    /// The live frame period, about 76 frames a second.
+    static constexpr std::chrono::microseconds frame_period{13130};
 
     // ---- faults ----
     /// The next `count` requests get no answer at all (-1: the unit stays silent).
@@ -80,6 +86,11 @@ public:
     void fault_ignore_param(quint8 id);
     /// The unit never answers requests of message type `type` (until clear_faults).
     void fault_ignore_type(quint8 type);
+    /// The next `count` live frames end AA BA instead of AA BB.
+    void fault_bad_stream_marker(int count);
+    /// The unit falls behind: the next `count` live frames arrive together with the last of
+    /// them, as one burst.
+    void fault_stream_burst(int count);
     /// Clears every fault switch.
     void clear_faults();
 
@@ -97,6 +108,8 @@ private:
 
     // All *_locked functions expect `mutex` to be held.
     void send_locked(const QByteArray& bytes, sim_clock::time_point now);
+    void send_at_locked(const QByteArray& bytes, sim_clock::time_point due);
+    void start_stream_locked(sim_clock::time_point now);
     void parse_input_locked(sim_clock::time_point now);
     void handle_frame_locked(const QByteArray& frame, sim_clock::time_point now);
     /// What the unit sends on its own (the live stream) up to `now`.
@@ -130,6 +143,15 @@ private:
     int bad_table_check = 0;
     int bad_mode_marker = 0;
     int bad_map_cal_marker = 0;
+    int bad_stream_marker = 0;
+    int stream_burst = 0;
+    QList<QByteArray> held_frames;
+
+    const sim_clock::time_point power_up = sim_clock::now();
+    bool stream_on = false;
+    sim_clock::time_point next_frame;
+    quint32 frame_count = 0;
+    int overrides[4] = {-1, -1, -1, -1}; // AUX, MAIN, GPO1, GPO2 duty counts
     QByteArray ignored_params;
     QByteArray ignored_types;
 };

@@ -1,4 +1,5 @@
 // The D2XX calls against the simulated bridge and unit, as the worker will make them.
+#include "rq7_engine_model.h"
 #include "rq7_protocol.h"
 #include "sim_backend.h"
 
@@ -87,6 +88,9 @@ private slots:
     void call_faults();
     void bootloader_ignores_application_requests();
     void change_listener_hears_plug_and_unplug();
+    void live_stream_runs_between_start_and_stop();
+    void live_frames_follow_the_tables_and_overrides();
+    void live_stream_faults();
 };
 
 void test_sim_backend::enumeration_lists_attached_devices()
@@ -377,6 +381,85 @@ void test_sim_backend::change_listener_hears_plug_and_unplug()
     sim.attach_unit();
     sim.detach("RQ7SIM01");
     QCOMPARE(codes, (QList<unsigned int>{0x8000, 0x8004}));
+}
+
+void test_sim_backend::live_stream_runs_between_start_and_stop()
+{
+    opened o = open_one_unit();
+    write_all(o.handle, build_frame(msg_live_data, QByteArray(1, '\x55')));
+    QCOMPARE(read_reply(o.handle, 3).toHex(), QByteArray("3c13ec"));
+    QVERIFY(o.unit->streaming());
+    QElapsedTimer timer;
+    timer.start();
+    const QByteArray frames = read_reply(o.handle, 70 * 20);
+    const qint64 elapsed = timer.elapsed();
+    QCOMPARE(frames.size(), 70 * 20);
+    for (int n = 0; n < 20; ++n)
+        QCOMPARE(frames.mid(70 * n + 68, 2).toHex(), QByteArray("aabb"));
+    QVERIFY2(elapsed >= 240 && elapsed < 1000, qPrintable(QString::number(elapsed))); // ~263 ms
+
+    write_all(o.handle, fixed_frame(frame_stop_live_data));
+    QThread::msleep(30);
+    FT_Purge(o.handle, FT_PURGE_RX | FT_PURGE_TX);
+    QVERIFY(!o.unit->streaming());
+    QThread::msleep(40);
+    DWORD waiting = 1;
+    FT_GetQueueStatus(o.handle, &waiting);
+    QCOMPARE(waiting, DWORD(0));
+}
+
+void test_sim_backend::live_frames_follow_the_tables_and_overrides()
+{
+    QByteArray full = rq7_sim_unit::factory_table(2);
+    for (int cell = 0; cell < 256; ++cell) {
+        full[2 * cell] = 0x03;
+        full[2 * cell + 1] = static_cast<char>(0xFF);
+    }
+    full[639] = static_cast<char>(xor_of(full, 0, 639));
+    QCOMPARE(rq7_engine_model::table_duty(full, 3000, 300), quint16(1023));
+    QCOMPARE(rq7_engine_model::table_duty(rq7_sim_unit::factory_table(3), 3000, 300), quint16(0));
+
+    opened o = open_one_unit();
+    o.unit->set_table(2, full);
+    write_all(o.handle, build_frame(msg_set_override_gpo2, QByteArray::fromHex("0200")));
+    QCOMPARE(read_reply(o.handle, 3).toHex(), QByteArray("3c06f9"));
+    write_all(o.handle, build_frame(msg_live_data, QByteArray(1, '\x55')));
+    read_reply(o.handle, 3);
+    const QByteArray frame = read_reply(o.handle, 70);
+    QCOMPARE(quint8(frame.at(20)) << 8 | quint8(frame.at(21)), 1023); // GPO1 from its table
+    QCOMPARE(quint8(frame.at(28)) << 8 | quint8(frame.at(29)), 512);  // GPO2 overridden
+    const int rpm = quint8(frame.at(14)) << 8 | quint8(frame.at(15));
+    QVERIFY(rpm >= 800 && rpm <= 7300);
+}
+
+void test_sim_backend::live_stream_faults()
+{
+    opened o = open_one_unit();
+    o.unit->fault_bad_stream_marker(1);
+    write_all(o.handle, build_frame(msg_live_data, QByteArray(1, '\x55')));
+    read_reply(o.handle, 3);
+    const QByteArray two = read_reply(o.handle, 140);
+    QCOMPARE(two.mid(68, 2).toHex(), QByteArray("aaba"));
+    QCOMPARE(two.mid(138, 2).toHex(), QByteArray("aabb"));
+
+    o.unit->fault_stream_burst(4);
+    DWORD waiting = 0;
+    QElapsedTimer timer;
+    timer.start();
+    // Frames already on their way may still come in; then four arrive at once.
+    QByteArray seen;
+    while (timer.elapsed() < 1000) {
+        FT_GetQueueStatus(o.handle, &waiting);
+        if (waiting >= 70 * 3)
+            break;
+        if (waiting >= 70) {
+            QByteArray one(70, 0);
+            DWORD got = 0;
+            FT_Read(o.handle, one.data(), 70, &got);
+        }
+        QThread::msleep(1);
+    }
+    QVERIFY(waiting >= 70 * 3);
 }
 
 QTEST_GUILESS_MAIN(test_sim_backend)
