@@ -52,6 +52,9 @@ public:
     static bool is_table_record(const QByteArray& record);
 
 private:
+    /// Reads a block whose bytes at `marker_at` must be AB BA.
+    FT_STATUS read_marked_block(const char* frame, int length, int marker_at, const char* complaint,
+                                QByteArray& block);
     FT_STATUS read_mode_block();
     FT_STATUS read_map_cal_block();
     FT_STATUS read_tables();

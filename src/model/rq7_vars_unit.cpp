@@ -91,18 +91,29 @@ FT_STATUS rq7_vars::rq7_to_vars()
     return FT_OK;
 }
 
-FT_STATUS rq7_vars::read_mode_block()
+FT_STATUS rq7_vars::read_marked_block(const char* frame, int length, int marker_at,
+                                      const char* complaint, QByteArray& block)
 {
-    QByteArray request = fixed_frame(frame_read_mode_block);
-    QByteArray block;
-    const FT_STATUS status = worker->get_param(request, block, 38);
+    QByteArray request = fixed_frame(frame);
+    const FT_STATUS status = worker->get_param(request, block, static_cast<unsigned long>(length));
     if (status != FT_OK)
         return status;
-    if (!has_marker(block, 18)) {
-        qCritical("Mode data from RQ7-NVS incorrect, try reading again!");
+    if (!has_marker(block, marker_at)) {
+        qCritical("%s", complaint);
         qCritical("%s", block.toHex().constData());
         return FT_IO_ERROR;
     }
+    return FT_OK;
+}
+
+FT_STATUS rq7_vars::read_mode_block()
+{
+    QByteArray block;
+    const FT_STATUS status =
+        read_marked_block(frame_read_mode_block, 38, 18,
+                          "Mode data from RQ7-NVS incorrect, try reading again!", block);
+    if (status != FT_OK)
+        return status;
     ints[i_main_mode] = quint8(block.at(20));
     ints[i_aux_mode] = quint8(block.at(21));
     ints[i_gpo1_mode] = quint8(block.at(22));
@@ -122,16 +133,12 @@ FT_STATUS rq7_vars::read_mode_block()
 
 FT_STATUS rq7_vars::read_map_cal_block()
 {
-    QByteArray request = fixed_frame(frame_read_map_cal_block);
     QByteArray block;
-    const FT_STATUS status = worker->get_param(request, block, 28);
+    const FT_STATUS status =
+        read_marked_block(frame_read_map_cal_block, 28, 22,
+                          "MAP cal data from RQ7-NVS incorrect, try reading again!", block);
     if (status != FT_OK)
         return status;
-    if (!has_marker(block, 22)) {
-        qCritical("MAP cal data from RQ7-NVS incorrect, try reading again!");
-        qCritical("%s", block.toHex().constData());
-        return FT_IO_ERROR;
-    }
     ints[i_base_slope] = be32(block, 0);
     ints[i_base_intercept] = be32(block, 4);
     ints[i_base_atmospheric] = be16(block, 8);

@@ -401,42 +401,6 @@ void rq7_sim_unit::answer_read_locked(quint8 id, sim_clock::time_point now)
 
 // ---- configuration and state ----
 
-void rq7_sim_unit::set_firmware_version(quint16 version)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    fw_version = version;
-}
-
-quint16 rq7_sim_unit::firmware_version() const
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return fw_version;
-}
-
-void rq7_sim_unit::set_variant_byte(quint8 answer)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    variant_answer = answer;
-}
-
-void rq7_sim_unit::set_link_delay(std::chrono::microseconds delay)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    link_delay = delay;
-}
-
-void rq7_sim_unit::set_bootloader(bool in_bootloader)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    bootloader = in_bootloader;
-}
-
-bool rq7_sim_unit::in_bootloader() const
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return bootloader;
-}
-
 QByteArray rq7_sim_unit::table(int n) const
 {
     std::lock_guard<std::mutex> lock(mutex);
@@ -450,71 +414,11 @@ void rq7_sim_unit::set_table(int n, const QByteArray& record)
         tables[n] = record;
 }
 
-QByteArray rq7_sim_unit::mode_block() const
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return modes;
-}
-
-void rq7_sim_unit::set_mode_block(const QByteArray& block)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    modes = block;
-}
-
-QByteArray rq7_sim_unit::map_cal_block() const
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return map_cal;
-}
-
-void rq7_sim_unit::set_map_cal_block(const QByteArray& block)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    map_cal = block;
-}
-
 void rq7_sim_unit::set_gpi_states(quint8 gpi1, quint8 gpi2)
 {
     std::lock_guard<std::mutex> lock(mutex);
     gpi_state[0] = gpi1;
     gpi_state[1] = gpi2;
-}
-
-quint8 rq7_sim_unit::rpm_scaler() const
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return rpm_scaler_value;
-}
-
-void rq7_sim_unit::set_rpm_scaler(quint8 value)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    rpm_scaler_value = value;
-}
-
-quint16 rq7_sim_unit::pump_prime_delay() const
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return pump_prime;
-}
-
-void rq7_sim_unit::set_pump_prime_delay(quint16 value)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    pump_prime = value;
-}
-
-void rq7_sim_unit::set_map_sensor(quint16 counts)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    map_counts = counts;
-}
-
-QList<QByteArray> rq7_sim_unit::received_frames() const
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return received;
 }
 
 void rq7_sim_unit::clear_received_frames()
@@ -523,61 +427,7 @@ void rq7_sim_unit::clear_received_frames()
     received.clear();
 }
 
-int rq7_sim_unit::reset_count() const
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return resets;
-}
-
-bool rq7_sim_unit::streaming() const
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return stream_on;
-}
-
-quint32 rq7_sim_unit::frames_sent() const
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return frame_count;
-}
-
 // ---- faults ----
-
-void rq7_sim_unit::fault_no_reply(int count)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    no_reply = count;
-}
-
-void rq7_sim_unit::fault_wrong_ack(int count)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    wrong_ack = count;
-}
-
-void rq7_sim_unit::fault_wrong_read_header(int count)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    wrong_read_header = count;
-}
-
-void rq7_sim_unit::fault_bad_table_check(int count)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    bad_table_check = count;
-}
-
-void rq7_sim_unit::fault_bad_mode_marker(int count)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    bad_mode_marker = count;
-}
-
-void rq7_sim_unit::fault_bad_map_cal_marker(int count)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    bad_map_cal_marker = count;
-}
 
 void rq7_sim_unit::fault_ignore_param(quint8 id)
 {
@@ -589,18 +439,6 @@ void rq7_sim_unit::fault_ignore_type(quint8 type)
 {
     std::lock_guard<std::mutex> lock(mutex);
     ignored_types.append(static_cast<char>(type));
-}
-
-void rq7_sim_unit::fault_bad_stream_marker(int count)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    bad_stream_marker = count;
-}
-
-void rq7_sim_unit::fault_stream_burst(int count)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    stream_burst = count;
 }
 
 void rq7_sim_unit::clear_faults()

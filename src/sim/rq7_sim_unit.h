@@ -32,65 +32,65 @@ public:
     std::optional<sim_clock::time_point> next_output_due() const;
 
     // ---- configuration ----
-    void set_firmware_version(quint16 version);
-    quint16 firmware_version() const;
+    void set_firmware_version(quint16 version) { locked_set(fw_version, version); }
+    quint16 firmware_version() const { return locked_get(fw_version); }
     /// The answer to parameter 0xC1: 0xAA for an RQ7-NVS, anything else for an RQ7-NV.
-    void set_variant_byte(quint8 answer);
+    void set_variant_byte(quint8 answer) { locked_set(variant_answer, answer); }
     /// Delay between a request's last byte and its answer reaching the host.
-    void set_link_delay(std::chrono::microseconds delay);
+    void set_link_delay(std::chrono::microseconds delay) { locked_set(link_delay, delay); }
     /// A unit in its bootloader ignores application requests (it answers no 0xB6).
-    void set_bootloader(bool in_bootloader);
-    bool in_bootloader() const;
+    void set_bootloader(bool in_bootloader) { locked_set(bootloader, in_bootloader); }
+    bool in_bootloader() const { return locked_get(bootloader); }
 
     // ---- stored settings ----
     QByteArray table(int n) const; // n = 0..3: AUX, MAIN, GPO1, GPO2; 640-byte record
     void set_table(int n, const QByteArray& record);
-    QByteArray mode_block() const; // 38 bytes, reply to 0xBD
-    void set_mode_block(const QByteArray& block);
-    QByteArray map_cal_block() const; // 28 bytes, reply to 0xBF
-    void set_map_cal_block(const QByteArray& block);
+    QByteArray mode_block() const { return locked_get(modes); } // 38 bytes, reply to 0xBD
+    void set_mode_block(const QByteArray& block) { locked_set(modes, block); }
+    QByteArray map_cal_block() const { return locked_get(map_cal); } // 28 bytes, reply to 0xBF
+    void set_map_cal_block(const QByteArray& block) { locked_set(map_cal, block); }
     void set_gpi_states(quint8 gpi1, quint8 gpi2);
-    quint8 rpm_scaler() const;
-    void set_rpm_scaler(quint8 value);
-    quint16 pump_prime_delay() const;
-    void set_pump_prime_delay(quint16 value);
-    void set_map_sensor(quint16 counts);
+    quint8 rpm_scaler() const { return locked_get(rpm_scaler_value); }
+    void set_rpm_scaler(quint8 value) { locked_set(rpm_scaler_value, value); }
+    quint16 pump_prime_delay() const { return locked_get(pump_prime); }
+    void set_pump_prime_delay(quint16 value) { locked_set(pump_prime, value); }
+    void set_map_sensor(quint16 counts) { locked_set(map_counts, counts); }
 
     // ---- what the unit received ----
     /// Every complete, well-formed request frame received, oldest first.
-    QList<QByteArray> received_frames() const;
+    QList<QByteArray> received_frames() const { return locked_get(received); }
     void clear_received_frames();
     /// Number of resets (0xB7) the unit went through.
-    int reset_count() const;
+    int reset_count() const { return locked_get(resets); }
     /// True while the unit streams live frames (between the start and the stop request).
-    bool streaming() const;
+    bool streaming() const { return locked_get(stream_on); }
     /// Live frames sent since power-up.
-    quint32 frames_sent() const;
+    quint32 frames_sent() const { return locked_get(frame_count); }
     /// The live frame period, about 76 frames a second.
     static constexpr std::chrono::microseconds frame_period{13130};
 
     // ---- faults ----
     /// The next `count` requests get no answer at all (-1: the unit stays silent).
-    void fault_no_reply(int count);
+    void fault_no_reply(int count) { locked_set(no_reply, count); }
     /// The next `count` acknowledgements are wrong (3C, type, type).
-    void fault_wrong_ack(int count);
+    void fault_wrong_ack(int count) { locked_set(wrong_ack, count); }
     /// The next `count` read replies carry the header 3C 05 FB.
-    void fault_wrong_read_header(int count);
+    void fault_wrong_read_header(int count) { locked_set(wrong_read_header, count); }
     /// The next `count` table replies carry a check byte with one bit flipped.
-    void fault_bad_table_check(int count);
+    void fault_bad_table_check(int count) { locked_set(bad_table_check, count); }
     /// The next `count` mode-block replies carry a broken AB BA marker.
-    void fault_bad_mode_marker(int count);
+    void fault_bad_mode_marker(int count) { locked_set(bad_mode_marker, count); }
     /// The next `count` MAP-cal replies carry a broken AB BA marker.
-    void fault_bad_map_cal_marker(int count);
+    void fault_bad_map_cal_marker(int count) { locked_set(bad_map_cal_marker, count); }
     /// The unit never answers read requests for parameter `id` (until clear_faults).
     void fault_ignore_param(quint8 id);
     /// The unit never answers requests of message type `type` (until clear_faults).
     void fault_ignore_type(quint8 type);
     /// The next `count` live frames end AA BA instead of AA BB.
-    void fault_bad_stream_marker(int count);
+    void fault_bad_stream_marker(int count) { locked_set(bad_stream_marker, count); }
     /// The unit falls behind: the next `count` live frames arrive together with the last of
     /// them, as one burst.
-    void fault_stream_burst(int count);
+    void fault_stream_burst(int count) { locked_set(stream_burst, count); }
     /// Clears every fault switch.
     void clear_faults();
 
@@ -100,6 +100,19 @@ public:
     static QByteArray factory_map_cal_block();
 
 private:
+    template <typename T, typename V>
+    void locked_set(T& member, const V& value)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        member = value;
+    }
+    template <typename T>
+    T locked_get(const T& member) const
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return member;
+    }
+
     struct pending_bytes
     {
         sim_clock::time_point due;

@@ -149,39 +149,37 @@ const sim_backend::device* sim_backend::by_serial_locked(const QByteArray& seria
     return nullptr;
 }
 
-ULONG sim_backend::read_timeout_ms(const QByteArray& serial) const
+template <typename T, typename F>
+T sim_backend::observe(const QByteArray& serial, T absent, F read) const
 {
     std::lock_guard<std::mutex> lock(mutex);
     const device* dev = by_serial_locked(serial);
-    return dev ? dev->read_timeout : 0;
+    return dev ? read(*dev) : absent;
+}
+
+ULONG sim_backend::read_timeout_ms(const QByteArray& serial) const
+{
+    return observe(serial, ULONG(0), [](const device& dev) { return dev.read_timeout; });
 }
 
 ULONG sim_backend::write_timeout_ms(const QByteArray& serial) const
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    const device* dev = by_serial_locked(serial);
-    return dev ? dev->write_timeout : 0;
+    return observe(serial, ULONG(0), [](const device& dev) { return dev.write_timeout; });
 }
 
 UCHAR sim_backend::latency_ms(const QByteArray& serial) const
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    const device* dev = by_serial_locked(serial);
-    return dev ? dev->latency : 0;
+    return observe(serial, UCHAR(0), [](const device& dev) { return dev.latency; });
 }
 
 bool sim_backend::is_open(const QByteArray& serial) const
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    const device* dev = by_serial_locked(serial);
-    return dev && dev->handle;
+    return observe(serial, false, [](const device& dev) { return dev.handle != nullptr; });
 }
 
 int sim_backend::purge_count(const QByteArray& serial) const
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    const device* dev = by_serial_locked(serial);
-    return dev ? dev->purges : 0;
+    return observe(serial, 0, [](const device& dev) { return dev.purges; });
 }
 
 // ---- the D2XX calls ----

@@ -105,6 +105,9 @@ private:
     // All *_locked functions expect `mutex` to be held.
     device* by_handle_locked(FT_HANDLE handle);
     const device* by_serial_locked(const QByteArray& serial) const;
+    /// `read` of the device with that serial number, or `absent`.
+    template <typename T, typename F>
+    T observe(const QByteArray& serial, T absent, F read) const;
     /// The status of a call on `handle`: FT_OK, or why it fails (stale handle, unplugged
     /// device, injected fault). `dev` is set when the handle is known.
     FT_STATUS check_call_locked(call which, FT_HANDLE handle, device** dev);
