@@ -28,9 +28,8 @@ void rq7_log::append(const rq7_frame& frame)
     frame.to_values(values);
     for (int c = 0; c < column_count; ++c)
         columns[c].append(values[c]);
-    const int position = times.size();
     times.append(frame.timestamp);
-    note_position(frame.timestamp, position);
+    note_position(frame.timestamp, appended++);
 }
 
 void rq7_log::append(const QVector<rq7_frame>& frames)
@@ -49,10 +48,9 @@ void rq7_log::append(const QVector<rq7_frame>& frames)
             column[f] = values[f * column_count + c];
         columns[c].append(column);
     }
-    const int first = times.size();
     times.append(stamps);
-    for (int f = 0; f < frames.size(); ++f)
-        note_position(stamps[f], first + f);
+    for (qint64 stamp : stamps)
+        note_position(stamp, appended++);
 }
 
 void rq7_log::note_position(qint64 stamp, int position)
@@ -144,6 +142,7 @@ void rq7_log::clear()
         column.clear();
     QVector<int>().swap(sorted_starts);
     last_stamp = 0;
+    appended = 0;
 }
 
 const tsafe_qvector<unsigned int>& rq7_log::const_data(e_data which) const

@@ -90,6 +90,7 @@ private:
     // look-up itself.
     QVector<int> sorted_starts;
     qint64 last_stamp = 0;
+    int appended = 0; // the worker's own count, saves a locked size() per append
 
     // Columns are appended before the time column and the time column is cleared first: a
     // reader that bounds its index by the number of timestamps finds every column holding
