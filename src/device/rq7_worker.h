@@ -7,10 +7,12 @@
 #include "rq7_catalogue.h"
 #include "rq7_frame.h"
 #include "rq7_link.h"
+#include "rq7_log.h"
+#include "rq7_log_file.h"
 #include "rq7_protocol.h"
+#include "tsafe_qvector.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QList>
 #include <QObject>
 #include <QPointF>
@@ -78,6 +80,15 @@ private slots:
     void check_log_data_for_period(uint loop_for_ms);
 
 public:
+    // For the live graph: references to the worker's thread-safe columns, handed over while
+    // the window is built and read under each column's read lock.
+    const tsafe_qvector<qint64>& log_times() const { return live_log.timestamps(); }
+    const tsafe_qvector<unsigned int>& log_column(e_data column) const
+    {
+        return live_log.const_data(column);
+    }
+    const tsafe_qvector<unsigned int>& logged_to_file_marks() const { return logged_marks; }
+
     /// The variable store, for inspection on the worker's own thread (tests).
     const rq7_vars* variable_store() const { return vars; }
 
@@ -101,6 +112,10 @@ private:
     FT_STATUS purge_or_disconnect();
     /// Sends the stop request and lets the stream drain; part of stopping live logging.
     void send_stop_request();
+    /// Waits up to `loop_for_ms` for a whole live frame; false when none is there.
+    bool live_frame_waiting(uint loop_for_ms);
+    /// Writes the variable store's settings section at the end of the live-log file.
+    bool write_settings_section(const QString& name);
     /// Keeps the connected unit's variant in the variable store, where files and the window
     /// find it.
     void store_variant();
@@ -131,7 +146,8 @@ private:
     rq7_variant variant = variant_nv;
     rq7_vars* vars;
     QTimer* live_poll_timer;
-    QFile live_log_file;
+    rq7_log live_log;
+    rq7_log_file live_log_file; // also knows whether the column header is still pending
     bool logging_to_file = false;
-    bool header_pending = true;
+    tsafe_qvector<unsigned int> logged_marks;
 };

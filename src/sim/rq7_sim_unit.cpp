@@ -441,6 +441,12 @@ void rq7_sim_unit::fault_ignore_type(quint8 type)
     ignored_types.append(static_cast<char>(type));
 }
 
+void rq7_sim_unit::send_raw(const QByteArray& bytes)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    send_locked(bytes, sim_clock::now());
+}
+
 void rq7_sim_unit::clear_faults()
 {
     std::lock_guard<std::mutex> lock(mutex);

@@ -91,6 +91,9 @@ public:
     /// The unit falls behind: the next `count` live frames arrive together with the last of
     /// them, as one burst.
     void fault_stream_burst(int count) { locked_set(stream_burst, count); }
+    /// The unit sends `bytes` (after the link delay), whatever they mean: line noise, a
+    /// frame cut short.
+    void send_raw(const QByteArray& bytes);
     /// Clears every fault switch.
     void clear_faults();
 

@@ -1,0 +1,226 @@
+// The live-data stream: starting and stopping it, taking one frame per poll, and writing the
+// frames to the live-log file.
+#include "rq7_vars.h"
+#include "rq7_worker.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+using namespace rq7_protocol;
+
+namespace {
+
+constexpr int live_frame_size = 70;
+constexpr int poll_interval_ms = 1;
+constexpr uint last_frame_wait_ms = 100;
+constexpr int drain_checks = 30;
+constexpr unsigned long settle_before_purge_ms = 250;
+
+} // namespace
+
+void rq7_worker::start_live_logging()
+{
+    if (posted_to_worker("start_live_logging"))
+        return;
+    if (live_poll_timer->isActive()) {
+        qDebug("Logging already started");
+        return;
+    }
+    if (!link_open()) {
+        qWarning("Cannot start logging, not open");
+        return;
+    }
+    qDebug("Start logging");
+    QByteArray start(1, '\x55');
+    if (set_param(msg_live_data, start) != FT_OK) {
+        qCritical("Could not start logging");
+        stop_live_logging(true);
+        return;
+    }
+    live_poll_timer->setTimerType(Qt::PreciseTimer);
+    live_poll_timer->start(poll_interval_ms);
+    emit log_started();
+}
+
+void rq7_worker::stop_live_logging()
+{
+    if (posted_to_worker("stop_live_logging"))
+        return;
+    stop_live_logging(false);
+}
+
+void rq7_worker::stop_live_logging(bool immediately)
+{
+    if (posted_to_worker("stop_live_logging", Q_ARG(bool, immediately)))
+        return;
+    live_poll_timer->stop();
+    emit log_stopped();
+    if (!link_open()) {
+        qWarning("Can't stop logging, not connected");
+        return;
+    }
+    if (immediately) {
+        qDebug("Stop logging immediately");
+    } else {
+        qDebug("Reading one more time before stopping logging");
+        check_log_data_for_period(last_frame_wait_ms);
+    }
+    send_stop_request();
+}
+
+void rq7_worker::send_stop_request()
+{
+    QByteArray request = fixed_frame(frame_stop_live_data);
+    DWORD written = 0;
+    FT_STATUS status =
+        ft_write_wrap(handle, request.data(), static_cast<DWORD>(request.size()), &written);
+    if (status != FT_OK) {
+        qCritical("Cannot write msg %s", hex_prefix(request, 5).constData());
+        return;
+    }
+    if (written < static_cast<DWORD>(request.size())) {
+        qCritical("Could not write all data to device. msg length=%d  bytes read=%ld",
+                  request.size(), static_cast<long>(written));
+        return;
+    }
+    // Let the request leave the bridge before the unit's last frames are thrown away.
+    DWORD rx = 0, tx = 0, events = 0;
+    bool drained = false;
+    for (int check = 0; check < drain_checks && !drained; ++check) {
+        if (FT_GetStatus(handle, &rx, &tx, &events) != FT_OK) {
+            qCritical("Cannot get queue status");
+            return;
+        }
+        drained = tx == 0;
+        if (!drained)
+            QThread::msleep(1);
+    }
+    if (!drained) {
+        qCritical() << "Need to increase the amount of time we wait for the Tx buffer to clear:"
+                    << 0;
+        return;
+    }
+    qDebug() << "Log messages left in queue:" << static_cast<unsigned int>(rx / 70.0);
+    QThread::msleep(settle_before_purge_ms);
+    if (FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX) != FT_OK)
+        qCritical("Cannot purge Rx/Tx buffers");
+}
+
+void rq7_worker::check_log_data()
+{
+    if (posted_to_worker("check_log_data"))
+        return;
+    check_log_data_for_period(0);
+}
+
+bool rq7_worker::live_frame_waiting(uint loop_for_ms)
+{
+    DWORD waiting = 0;
+    for (uint slept = 0;; ++slept) {
+        if (FT_GetQueueStatus(handle, &waiting) != FT_OK) {
+            qCritical("Cannot get queue status, disconnecting");
+            close();
+            return false;
+        }
+        if (waiting >= live_frame_size)
+            break;
+        if (slept >= loop_for_ms)
+            return false;
+        QThread::msleep(1);
+    }
+    if (waiting >= 2 * live_frame_size)
+        qDebug() << "Enqueued mesages:" << waiting / live_frame_size;
+    return true;
+}
+
+void rq7_worker::check_log_data_for_period(uint loop_for_ms)
+{
+    if (posted_to_worker("check_log_data_for_period", Q_ARG(uint, loop_for_ms)))
+        return;
+    if (!link_open()) {
+        qWarning("Not connected, stopping logging");
+        live_poll_timer->stop();
+        return;
+    }
+    if (!live_frame_waiting(loop_for_ms))
+        return;
+
+    // One frame per poll, even when more are waiting: a backlog is worked off tick by tick.
+    char bytes[live_frame_size];
+    DWORD read = 0;
+    if (ft_read_wrap(handle, bytes, live_frame_size, &read) != FT_OK) {
+        qCritical("Could not read from device");
+        return;
+    }
+    if (read < static_cast<DWORD>(live_frame_size)) {
+        qCritical("Did not read out the expected number of bytes: exp_bytes=%ld, read bytes=%ld",
+                  long(live_frame_size), long(read));
+        return;
+    }
+    if (quint8(bytes[68]) != 0xAA || quint8(bytes[69]) != 0xBB) {
+        qWarning("Log message not valid, stopping logging");
+        stop_live_logging(true);
+        return;
+    }
+    const rq7_frame frame(QByteArray::fromRawData(bytes, live_frame_size));
+    record_live_frame(frame, live_log, logged_marks, live_log_file, logging_to_file);
+    emit log_data_ready(frame);
+}
+
+void rq7_worker::set_log_file(QString filename)
+{
+    if (posted_to_worker("set_log_file", Q_ARG(QString, filename)))
+        return;
+    live_log_file.set_file_name(filename);
+}
+
+void rq7_worker::enable_log_to_file(bool enable)
+{
+    if (posted_to_worker("enable_log_to_file", Q_ARG(bool, enable)))
+        return;
+    if (!enable) {
+        logging_to_file = false;
+        live_log_file.close();
+        return;
+    }
+    if (live_log_file.is_open()) {
+        logging_to_file = true;
+        return;
+    }
+    const QString name = live_log_file.file_name();
+    qDebug().noquote() << "Writing live log to:" << name;
+    if (!write_settings_section(name) || !live_log_file.open_for_append()) {
+        qCritical().noquote() << "Could not open file for writing:" << name;
+        logging_to_file = false;
+        return;
+    }
+    logging_to_file = true;
+}
+
+bool rq7_worker::write_settings_section(const QString& name)
+{
+    const QFileInfo existing(name);
+    if (!existing.exists() || existing.size() == 0)
+        return vars->vars_to_file(name);
+
+    // Logging again into a file that holds an earlier run: the settings writer would rewrite
+    // the whole file and drop that run's samples, so the section is made aside and appended.
+    const QTemporaryDir aside;
+    const QString section_name = aside.filePath("settings.vkini");
+    QFile section(section_name);
+    if (!aside.isValid() || !vars->vars_to_file(section_name) || !section.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray bytes = section.readAll();
+    QFile log(name);
+    if (!log.open(QIODevice::ReadWrite))
+        return false;
+    // The earlier run may end inside its comment line; the section must start a line.
+    log.seek(log.size() - 1);
+    if (log.read(1) != "\n")
+        bytes.prepend("\r\n");
+    log.seek(log.size());
+    return log.write(bytes) == bytes.size() && log.flush();
+}
