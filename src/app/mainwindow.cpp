@@ -10,7 +10,9 @@
 #include "sim_backend.h"
 
 #include <QCoreApplication>
+#include <QFontDatabase>
 #include <QLabel>
+#include <QPlainTextEdit>
 
 // The icons are compiled into this library; a static library has to register them itself.
 // (Outside any namespace: the macro declares the resource's registration function.)
@@ -36,6 +38,8 @@ MainWindow::MainWindow(QWidget* parent)
     yellow_icon = QIcon(":/icon/yellowled.ico");
     ui->act_write->setIcon(green_icon);
     ui->act_live_log_to_file->setIcon(red_icon);
+    // Log lines carry aligned time stamps and hex dumps.
+    ui->debug_log_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
     collect_table_widgets();
     init_tables();

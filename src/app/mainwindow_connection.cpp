@@ -108,7 +108,6 @@ void MainWindow::show_connection(quint16 fw_version, rq7_variant variant)
 void MainWindow::show_led(const QString& path)
 {
     led_label->setPixmap(QPixmap(path));
-    led_label->setToolTip(path);
 }
 
 /// Enables exactly the commands that need the unit, and tells the user why the others are
