@@ -1,5 +1,9 @@
 // The main window: the only place where the user sees and edits the unit's settings. All
 // traffic with the unit goes through the worker; results come back to the when_* slots.
+//
+// The class is split by concern: mainwindow.cpp builds and wires the window,
+// mainwindow_connection.cpp follows the link to the unit, mainwindow_records.cpp codes the
+// four table records and keeps the tables' axes, mainwindow_live.cpp the live read-outs.
 #pragma once
 
 #include "d2xx.h"
@@ -7,12 +11,21 @@
 #include "rq7_frame.h"
 #include "rq7_protocol.h"
 
+#include <QIcon>
 #include <QList>
 #include <QMainWindow>
 
 namespace Ui {
 class MainWindow;
 }
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QSpinBox;
+class VerticalLabel;
+class converter;
+class duty_table;
+class hotplug_monitor;
 class rq7_controller;
 class rq7_worker;
 
@@ -24,10 +37,25 @@ public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    /// The first connection attempt, made once the message handler is installed.
+    /// Asks the worker to (re)open the link; used at start-up and by (Re)connect.
     void connect_attempt();
 
     rq7_worker* worker() const;
+    /// The window's converter, shared with the tables (and the dialogs that show values).
+    converter* unit_converter() const { return conv; }
+
+    // ---- table records ----
+    /// The 640-byte record of one table, built from its tab; empty for an unknown table or
+    /// vertical source.
+    QByteArray gui_to_byteArray(table_index table);
+    /// Loads a record into one table's tab; a record of the wrong length or with a bad check
+    /// byte changes nothing.
+    void byteArray_to_gui(table_index table, QByteArray record);
+    /// Vertical source index (0 MAP sensor, 1 analog A, 2 analog B) to the record's code.
+    static quint8 encode_vertical_source(int index);
+    static int decode_vertical_source(quint8 code);
+    /// Regenerates one table's breakpoints from the global range widgets.
+    void set_table_axis(table_index table);
 
 public slots:
     void when_device_opened(QString serial_number, quint16 fw_version, rq7_variant variant);
@@ -46,9 +74,96 @@ public slots:
     void when_recall_data_ready(rq7_frame data);
     void when_map_cal_data_ready(QList<quint16> values);
 
+    // A parameter of one table's record changed (wired in the form).
+    void main_field_changed();
+    void aux_field_changed();
+    void gpo1_field_changed();
+    void gpo2_field_changed();
+
+private slots:
+    void on_act_reconnect_triggered();
+
+    void on_main_vert_axis_currentIndexChanged(int index);
+    void on_aux_vert_axis_currentIndexChanged(int index);
+    void on_gpo1_vert_axis_currentIndexChanged(int index);
+    void on_gpo2_vert_axis_currentIndexChanged(int index);
+    void on_main_vert_axis_gt_valueChanged(double value);
+    void on_aux_vert_axis_gt_valueChanged(double value);
+    void on_gpo1_vert_axis_gt_valueChanged(double value);
+    void on_gpo2_vert_axis_gt_valueChanged(double value);
+
+    void on_gpo1_act_delay_editingFinished();
+    void on_gpo1_deact_delay_editingFinished();
+    void on_gpo2_act_delay_editingFinished();
+    void on_gpo2_deact_delay_editingFinished();
+
 private:
+    /// The widgets of one table's tab and record. MAIN and AUX have the output limits, the
+    /// GPOs their delays; the pointers of the other kind are null.
+    struct table_widgets
+    {
+        duty_table* table = nullptr;
+        QComboBox* vert_axis = nullptr;
+        VerticalLabel* vert_axis_label = nullptr;
+        QLabel* vert_axis_name = nullptr;
+        QLabel* vert_axis_name_2 = nullptr;
+        QLabel* vert_axis_units = nullptr;
+        QLabel* vert_axis_units_2 = nullptr;
+        QDoubleSpinBox* vert_axis_gt = nullptr;
+        QSpinBox* horz_axis_gt = nullptr;
+        QSpinBox* min_duty = nullptr;
+        QDoubleSpinBox* undercurrent_limit = nullptr;
+        QDoubleSpinBox* overcurrent_limit = nullptr;
+        QSpinBox* time_delay = nullptr;
+        QSpinBox* act_delay = nullptr;
+        QSpinBox* deact_delay = nullptr;
+    };
+
+    // ---- construction (mainwindow.cpp) ----
     void connect_worker();
+    void collect_table_widgets();
+    void init_tables();
+    void build_status_bar();
+    void watch_hotplug();
+
+    // ---- connection (mainwindow_connection.cpp) ----
+    QString title_base() const;
+    static QString connection_text(quint16 fw_version, rq7_variant variant);
+    void set_connected_state(bool connected);
+    void show_connection(quint16 fw_version, rq7_variant variant);
+    void show_led(const QString& path);
+    void warn_old_firmware(quint16 fw_version);
+
+    // ---- records and axes (mainwindow_records.cpp) ----
+    const table_widgets* widgets_of(table_index table) const;
+    quint16 vert_to_counts(int source, double value) const;
+    void load_axis_ends(int source, quint16 bottom, quint16 top);
+    void load_header(table_index table, const table_widgets& w, const QByteArray& record);
+    void apply_vertical_source(table_index table, int index);
+    void set_threshold_format(const table_widgets& w, int source);
+    void clamp_vertical_threshold(table_index table, double value);
+    bool snap_delay(QSpinBox* delay);
+    static void fit_table_to_grid(duty_table* table);
+
+    // ---- live read-outs (mainwindow_live.cpp) ----
+    void reset_live_display();
 
     Ui::MainWindow* ui;
     rq7_controller* controller;
+    converter* conv;
+    hotplug_monitor* hotplug;
+    QLabel* led_label;
+    QLabel* connection_status;
+    QIcon red_icon;
+    QIcon green_icon;
+    QIcon yellow_icon;
+    table_widgets tabs[4]; // by table_index: AUX, MAIN, GPO1, GPO2
+
+    /// Set while the window fills widgets itself, so that nothing counts as an edit.
+    bool loading = false;
+    bool connected = false;
+    quint16 connected_fw_version = 0; // 0 while not connected (or in the bootloader)
+    /// Quantity names of the analog inputs' conversions (volts until a CSV file is loaded).
+    QString cust_ana_name = "V";
+    QString cust_anb_name = "V";
 };

@@ -1,0 +1,37 @@
+// Every message box of the window goes through here: one place builds the box and runs it
+// modally, and tests put an answerer in front of it that reads the box and picks a button
+// without showing anything.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+namespace message_box {
+
+/// What a box says and offers, as read back from the built QMessageBox.
+struct contents
+{
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString text;
+    QString informative_text;
+    QMessageBox::StandardButtons buttons = QMessageBox::NoButton;
+    QMessageBox::StandardButton default_button = QMessageBox::NoButton;
+};
+
+/// Returns the button to press for a box; installed by tests in place of the user.
+using answerer = std::function<QMessageBox::StandardButton(const contents&)>;
+
+/// Builds the box and runs it modally over `parent` (or hands it to the answerer); returns
+/// the button pressed. Closing the box with Escape or the title bar gives the escape button
+/// Qt picks (Cancel, No or the only button).
+QMessageBox::StandardButton
+show(QWidget* parent, QMessageBox::Icon icon, const QString& text, const QString& informative_text,
+     QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+     QMessageBox::StandardButton default_button = QMessageBox::NoButton);
+
+/// Installs `answer` for every following box (an empty function: boxes are shown again).
+void set_answerer(answerer answer);
+
+} // namespace message_box

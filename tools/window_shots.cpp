@@ -1,0 +1,58 @@
+// Pictures of every page of the main window, connected to the simulated unit, for checking
+// the layout by eye:
+//
+//     window_shots [output folder] [width height]
+//
+// writes <folder>/quorvane_<page>.png (default folder /tmp, size 1280 x 800).
+#include "mainwindow.h"
+#include "sim_backend.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTabWidget>
+#include <QThread>
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName("Velkaro");
+    QCoreApplication::setApplicationName("Quorvane");
+    QCoreApplication::setApplicationVersion("2.11.0");
+    const QStringList args = app.arguments();
+    const QString folder = args.size() > 1 ? args.at(1) : QDir::tempPath();
+    const int width = args.size() > 3 ? args.at(2).toInt() : 1280;
+    const int height = args.size() > 3 ? args.at(3).toInt() : 800;
+
+    auto sim = std::make_shared<sim_backend>();
+    sim->attach_unit();
+    d2xx_install_backend(sim);
+
+    MainWindow window;
+    window.resize(width, height);
+    window.show();
+    window.connect_attempt();
+    auto* status = window.findChild<QLabel*>("connection_status");
+    QElapsedTimer waited;
+    waited.start();
+    while (!status->text().startsWith("Connected fw") && waited.elapsed() < 5000) {
+        app.processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+
+    auto* tabs = window.findChild<QTabWidget*>("main_tab");
+    int failures = 0;
+    for (int page = 0; page < tabs->count(); ++page) {
+        tabs->setCurrentIndex(page);
+        app.processEvents();
+        const QString name = folder + "/quorvane_" + tabs->widget(page)->objectName() + ".png";
+        if (!window.grab().save(name)) {
+            qWarning("Could not write %s", qPrintable(name));
+            ++failures;
+        }
+    }
+    d2xx_install_backend(nullptr);
+    return failures == 0 ? 0 : 1;
+}
