@@ -175,12 +175,6 @@ void MainWindow::watch_hotplug()
         sim->set_change_listener(hotplug->change_relay());
 }
 
-void MainWindow::when_wrote_data(FT_STATUS) {}
-void MainWindow::when_read_data(FT_STATUS, QList<QByteArray>, QList<unsigned int>, QList<adc_trim>)
-{}
-void MainWindow::when_read_file(FT_STATUS, QList<QByteArray>, QList<quint32>, QList<adc_trim>,
-                                QList<QString>)
-{}
 void MainWindow::when_fw_programmed(FT_STATUS, quint16, rq7_variant) {}
 void MainWindow::when_fw_progress(uint) {}
 void MainWindow::when_log_data_ready(rq7_frame) {}

@@ -3,7 +3,11 @@
 //
 // The class is split by concern: mainwindow.cpp builds and wires the window,
 // mainwindow_connection.cpp follows the link to the unit, mainwindow_records.cpp codes the
-// four table records and keeps the tables' axes, mainwindow_live.cpp the live read-outs.
+// four table records and keeps the tables' axes, mainwindow_changes.cpp tracks edits and
+// moves values between the widgets and the worker's variables, mainwindow_files.cpp keeps
+// settings files and preferences, mainwindow_modes.cpp the output modes and the value rules,
+// mainwindow_analog.cpp the analog inputs' conversion tables, mainwindow_live.cpp the live
+// read-outs.
 #pragma once
 
 #include "d2xx.h"
@@ -14,6 +18,7 @@
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
+#include <QSet>
 
 namespace Ui {
 class MainWindow;
@@ -57,6 +62,22 @@ public:
     /// Regenerates one table's breakpoints from the global range widgets.
     void set_table_axis(table_index table);
 
+    // ---- change tracking ----
+    /// Marks an item as edited (ignored while the window fills its widgets itself).
+    void add_to_set(table_index table);
+    void add_to_set(int_index parameter);
+    void add_to_set(adc_trim_index trim);
+    /// Copies every queued item into the worker's variables and empties the sets.
+    void fields_to_vars();
+    /// Fills the widgets from the worker's variables; nothing counts as an edit.
+    void vars_to_fields(QList<QByteArray> tables, QList<unsigned int> ints, QList<adc_trim> trims);
+    /// True while edits wait to be written (the write button shows red).
+    bool changes_are_pending() const { return changes_pending; }
+
+    // ---- analog input conversions ----
+    /// Loads a conversion CSV file for analog input A (`input_a`) or B.
+    void load_cust_an_conv(const QString& path, bool input_a);
+
 public slots:
     void when_device_opened(QString serial_number, quint16 fw_version, rq7_variant variant);
     void when_device_closed();
@@ -80,6 +101,11 @@ public slots:
     void gpo1_field_changed();
     void gpo2_field_changed();
 
+    /// Queues the mode parameters, which the unit takes as one message.
+    void add_op_modes_to_set();
+    /// Queues everything and copies it into the worker's variables.
+    void all_fields_to_vars();
+
 private slots:
     void on_act_reconnect_triggered();
 
@@ -96,6 +122,54 @@ private slots:
     void on_gpo1_deact_delay_editingFinished();
     void on_gpo2_act_delay_editingFinished();
     void on_gpo2_deact_delay_editingFinished();
+
+    // change tracking (mainwindow_changes.cpp)
+    void on_act_read_triggered();
+    void on_act_write_triggered();
+    void on_act_write_all_triggered();
+    void on_main_table_cellChanged(int row, int column);
+    void on_aux_table_cellChanged(int row, int column);
+    void on_gpo1_table_cellChanged(int row, int column);
+    void on_gpo2_table_cellChanged(int row, int column);
+
+    // settings files (mainwindow_files.cpp)
+    void on_act_open_triggered();
+    void on_act_save_triggered();
+    void on_act_save_as_triggered();
+    void on_boost_select_currentIndexChanged(int index);
+
+    // output modes and value rules (mainwindow_modes.cpp)
+    void on_main_control_currentIndexChanged(int index);
+    void on_aux_control_currentIndexChanged(int index);
+    void on_gpo1_control_currentIndexChanged(int index);
+    void on_gpo2_control_currentIndexChanged(int index);
+    void on_gpi1_control_currentIndexChanged(int index);
+    void on_gpi2_control_currentIndexChanged(int index);
+    void on_gpi1_request_valueChanged(int value);
+    void on_gpi1_act_delay_valueChanged(int value);
+    void on_gpi1_deact_delay_valueChanged(int value);
+    void on_gpi2_request_valueChanged(int value);
+    void on_gpi2_act_delay_valueChanged(int value);
+    void on_gpi2_deact_delay_valueChanged(int value);
+    void on_gpi1_act_delay_editingFinished();
+    void on_gpi1_deact_delay_editingFinished();
+    void on_gpi2_act_delay_editingFinished();
+    void on_gpi2_deact_delay_editingFinished();
+    void on_pump_prime_delay_editingFinished();
+    void on_max_engine_speed_editingFinished();
+    void on_pulses_per_rev_editingFinished();
+    void on_min_boost_editingFinished();
+    void on_max_boost_editingFinished();
+    void on_min_an1_input_valueChanged(double value);
+    void on_max_an1_input_valueChanged(double value);
+    void on_min_an2_input_valueChanged(double value);
+    void on_max_an2_input_valueChanged(double value);
+
+    // analog input conversions (mainwindow_analog.cpp)
+    void on_cust_ana_load_file_clicked();
+    void on_cust_anb_load_file_clicked();
+    void on_cust_ana_defaults_clicked();
+    void on_cust_anb_defaults_clicked();
 
 private:
     /// The widgets of one table's tab and record. MAIN and AUX have the output limits, the
@@ -145,6 +219,26 @@ private:
     bool snap_delay(QSpinBox* delay);
     static void fit_table_to_grid(duty_table* table);
 
+    // ---- change tracking (mainwindow_changes.cpp) ----
+    void show_changes_pending(bool pending);
+    void queue_everything();
+    /// The raw value of a parameter as its widget shows it.
+    quint32 field_to_var(int_index parameter) const;
+    /// Shows a raw parameter value in its widget.
+    void var_to_field(int_index parameter, quint32 raw);
+    /// The MAP calibration read from the unit or a file, settled with the user.
+    void load_map_cal(const QList<unsigned int>& ints);
+    /// Both output modes are set before the MAIN/AUX interlock looks at them.
+    void load_output_modes(quint32 main_raw, quint32 aux_raw);
+    void set_device_commands_enabled(bool enabled);
+
+    // ---- settings files and preferences (mainwindow_files.cpp) ----
+    void restore_preferences();
+    void save_preferences() const;
+    void set_settings_file_name(const QString& name);
+    void save_to(QString name);
+    void report_file_version(quint32 file_version, const QList<QString>& warnings);
+
     // ---- live read-outs (mainwindow_live.cpp) ----
     void reset_live_display();
 
@@ -166,4 +260,20 @@ private:
     /// Quantity names of the analog inputs' conversions (volts until a CSV file is loaded).
     QString cust_ana_name = "V";
     QString cust_anb_name = "V";
+    /// Files the analog inputs' conversions came from (empty: volts).
+    QString cust_ana_file_name;
+    QString cust_anb_file_name;
+
+    // Items edited since the last copy into the worker's variables.
+    QSet<table_index> changed_tables;
+    QSet<int_index> changed_ints;
+    QSet<adc_trim_index> changed_trims;
+    bool changes_pending = false;
+    /// This program's version as settings files record it: (major << 24) | (minor << 8) | patch.
+    quint32 own_version = 0;
+
+    // Preferences.
+    QString settings_file_name;
+    QString debug_log_file_name;
+    QString live_log_folder_name;
 };
