@@ -34,7 +34,7 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName("Velkaro");
     QCoreApplication::setOrganizationDomain("velkaro.com");
     QCoreApplication::setApplicationName("Quorvane");
-    QCoreApplication::setApplicationVersion("2.11.0");
+    QCoreApplication::setApplicationVersion(QUORVANE_VERSION);
 
     QCommandLineParser options;
     options.setApplicationDescription("Configure, watch and update RQ7 injection controllers.");

@@ -41,16 +41,21 @@ MainWindow::MainWindow(QWidget* parent)
     // Log lines carry aligned time stamps and hex dumps.
     ui->debug_log_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
+    own_version = version_number(QUORVANE_VERSION);
+    qInfo("Quorvane version %s %x", QUORVANE_VERSION, own_version);
+
     collect_table_widgets();
     init_tables();
     build_status_bar();
     set_connected_state(false);
     connect_worker();
     watch_hotplug();
+    restore_preferences();
 }
 
 MainWindow::~MainWindow()
 {
+    save_preferences();
     delete controller;
     delete ui;
 }

@@ -230,7 +230,6 @@ private:
     void load_map_cal(const QList<unsigned int>& ints);
     /// Both output modes are set before the MAIN/AUX interlock looks at them.
     void load_output_modes(quint32 main_raw, quint32 aux_raw);
-    void set_device_commands_enabled(bool enabled);
 
     // ---- settings files and preferences (mainwindow_files.cpp) ----
     void restore_preferences();
@@ -238,6 +237,8 @@ private:
     void set_settings_file_name(const QString& name);
     void save_to(QString name);
     void report_file_version(quint32 file_version, const QList<QString>& warnings);
+    /// "2.11.0" as settings files record versions: (major << 24) | (minor << 8) | patch.
+    static quint32 version_number(const QString& version);
 
     // ---- live read-outs (mainwindow_live.cpp) ----
     void reset_live_display();

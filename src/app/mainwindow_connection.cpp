@@ -21,7 +21,7 @@ const char* const connect_to_enable = "Connect to device to enable this button";
 
 QString MainWindow::title_base() const
 {
-    return "Velkaro Quorvane v" + QCoreApplication::applicationVersion();
+    return QStringLiteral("Velkaro Quorvane v" QUORVANE_VERSION);
 }
 
 /// "Connected fw v2.1 RQ7-NVS" for version 0x0201: the low byte is shown in hexadecimal.

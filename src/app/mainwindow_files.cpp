@@ -1,12 +1,198 @@
-// Settings files (Open, Save, Save As), the version and warning boxes of a loaded file, the
-// user's preferences, and the boost unit.
+// Settings files (Open, Save, Save As), the version and warning boxes of a loaded file, and
+// the user's preferences.
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-void MainWindow::on_act_open_triggered() {}
-void MainWindow::on_act_save_triggered() {}
-void MainWindow::on_act_save_as_triggered() {}
+#include "file_dialog.h"
+#include "message_box.h"
+#include "rq7_worker.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+
+const char* const settings_filter = "VK settings (*.vkini);;All files (*.*)";
+
+QString documents_folder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+/// A version as settings files record it, "major.minor.patch".
+QString version_text(quint32 version)
+{
+    return QString("%1.%2.%3").arg(version >> 24).arg((version >> 8) & 0xFFFF).arg(version & 0xFF);
+}
+
+QString warning_lines(const QList<QString>& warnings)
+{
+    QString lines;
+    for (const QString& warning : warnings)
+        lines += "  * " + warning + "\n";
+    return lines;
+}
+
+} // namespace
+
+quint32 MainWindow::version_number(const QString& version)
+{
+    const QStringList parts = version.split('.');
+    const quint32 major = parts.value(0).toUInt();
+    const quint32 minor = parts.value(1).toUInt();
+    const quint32 patch = parts.value(2).toUInt();
+    return (major << 24) | (minor << 8) | patch;
+}
+
+// ---- preferences ----
+
+void MainWindow::restore_preferences()
+{
+    QSettings preferences;
+    debug_log_file_name =
+        preferences
+            .value("MainWindow/debug_log_file_name", documents_folder() + "/rq7_debug_log.txt")
+            .toString();
+    set_settings_file_name(
+        preferences
+            .value("MainWindow/settings_file_name", documents_folder() + "/rq7_settings.vkini")
+            .toString());
+    live_log_folder_name =
+        preferences.value("MainWindow/live_log_folder_name", documents_folder()).toString();
+    ui->debug_log_file_name->setText(debug_log_file_name);
+    ui->live_log_folder->setText(live_log_folder_name);
+
+    loading = true; // restoring the unit is no edit
+    ui->boost_select->setCurrentText(preferences.value("MainWindow/boost_units", "PSI").toString());
+    loading = false;
+
+    cust_ana_file_name = preferences.value("MainWindow/cust_ana_file_name").toString();
+    cust_anb_file_name = preferences.value("MainWindow/cust_anb_file_name").toString();
+    if (!cust_ana_file_name.isEmpty())
+        load_cust_an_conv(cust_ana_file_name, true);
+    if (!cust_anb_file_name.isEmpty())
+        load_cust_an_conv(cust_anb_file_name, false);
+}
+
+void MainWindow::save_preferences() const
+{
+    QSettings preferences;
+    preferences.setValue("MainWindow/debug_log_file_name", debug_log_file_name);
+    preferences.setValue("MainWindow/settings_file_name", settings_file_name);
+    preferences.setValue("MainWindow/live_log_folder_name", live_log_folder_name);
+    preferences.setValue("MainWindow/boost_units", ui->boost_select->currentText());
+    preferences.setValue("MainWindow/cust_ana_file_name", cust_ana_file_name);
+    preferences.setValue("MainWindow/cust_anb_file_name", cust_anb_file_name);
+}
+
+void MainWindow::set_settings_file_name(const QString& name)
+{
+    settings_file_name = name;
+    ui->act_save->setStatusTip(QString("Save this settings file (%1)").arg(name));
+}
+
+// ---- the file commands ----
+
+void MainWindow::on_act_open_triggered()
+{
+    const QString name =
+        file_dialog::open_file(this, "Open settings file", settings_file_name, settings_filter);
+    if (name.isEmpty())
+        return;
+    set_settings_file_name(name);
+    // Items missing from the file keep the window's values in the worker's variables.
+    all_fields_to_vars();
+    worker()->file_to_vars_to_field(name);
+    // A following Write sends the whole loaded file to the unit.
+    queue_everything();
+}
+
+void MainWindow::on_act_save_triggered()
+{
+    if (settings_file_name.isEmpty())
+        on_act_save_as_triggered();
+    else
+        save_to(settings_file_name);
+}
+
+void MainWindow::on_act_save_as_triggered()
+{
+    const QString name =
+        file_dialog::save_file(this, "Save settings file", settings_file_name, settings_filter);
+    if (!name.isEmpty())
+        save_to(name);
+}
+
+void MainWindow::save_to(QString name)
+{
+    if (QFileInfo(name).suffix().isEmpty())
+        name += ".vkini";
+    set_settings_file_name(name);
+    statusBar()->showMessage(QString("Saving file to %1").arg(name));
+    all_fields_to_vars();
+    worker()->vars_to_file(name);
+    show_changes_pending(true); // everything is queued in the worker's variables
+}
+
+// ---- a loaded file ----
+
+void MainWindow::when_read_file(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints,
+                                QList<adc_trim> trims, QList<QString> warnings)
+{
+    if (connected) {
+        ui->act_read->setEnabled(true);
+        ui->act_write->setEnabled(true);
+        ui->act_write_all->setEnabled(true);
+    }
+    if (status != FT_OK) {
+        qCritical("Could not read from file");
+        return;
+    }
+    report_file_version(ints.value(i_hw_version), warnings);
+    // The items queued by Open stay queued: the loaded values are what a Write sends.
+    vars_to_fields(tables, ints, trims);
+}
+
+void MainWindow::report_file_version(quint32 file_version, const QList<QString>& warnings)
+{
+    const QString ours = QUORVANE_VERSION;
+    const QString theirs = version_text(file_version);
+    const QString double_check =
+        "\nDouble-check these values in the application to make sure they are correct!\n";
+    if (file_version < own_version) {
+        QString details =
+            QString("Quorvane v%1 was used to save this VKINI file, but your version is %2.\n")
+                .arg(theirs, ours);
+        details += warnings.isEmpty()
+                       ? "It seems all the necessary data was in the file, so this warning can "
+                         "be ignored\n"
+                       : "There were some fields missing from the file:\n" +
+                             warning_lines(warnings) + double_check;
+        details += "Use the Save/Save As buttons to update this file with this newer version of "
+                   "Quorvane";
+        qWarning("VKINI is from older version");
+        message_box::show(this, QMessageBox::Warning, "VKINI is from older version", details);
+    } else if (file_version > own_version) {
+        qWarning("VKINI is from newer version");
+        message_box::show(
+            this, QMessageBox::Critical, "VKINI is from newer version",
+            QString("Quorvane v%1 was used to save this VKINI file, but your version is %2.\n"
+                    "It's possible the file contains data that was not loaded properly or is not "
+                    "supported by this application version.\n\nRecommend you update your "
+                    "Quorvane version before writing fields back to the unit!")
+                .arg(theirs, ours));
+    } else if (!warnings.isEmpty()) {
+        qWarning("Warnings found while opening the VKINI file");
+        message_box::show(this, QMessageBox::Warning, "Warnings found while opening the VKINI file",
+                          QString("This VKINI file was made with the same version of Quorvane "
+                                  "(%1),\nbut there were some warnings found while opening the "
+                                  "file:\n")
+                                  .arg(ours) +
+                              warning_lines(warnings) + double_check +
+                              "Use the Save/Save As buttons to correct the issues in this file.");
+    }
+}
+
 void MainWindow::on_boost_select_currentIndexChanged(int) {}
-void MainWindow::when_read_file(FT_STATUS, QList<QByteArray>, QList<quint32>, QList<adc_trim>,
-                                QList<QString>)
-{}

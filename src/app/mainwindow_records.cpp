@@ -375,21 +375,25 @@ void MainWindow::fit_table_to_grid(duty_table* table)
 
 void MainWindow::main_field_changed()
 {
+    add_to_set(t_main);
     set_table_axis(t_main);
 }
 
 void MainWindow::aux_field_changed()
 {
+    add_to_set(t_aux);
     set_table_axis(t_aux);
 }
 
 void MainWindow::gpo1_field_changed()
 {
+    add_to_set(t_gpo1);
     set_table_axis(t_gpo1);
 }
 
 void MainWindow::gpo2_field_changed()
 {
+    add_to_set(t_gpo2);
     set_table_axis(t_gpo2);
 }
 

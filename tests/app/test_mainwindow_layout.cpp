@@ -14,7 +14,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QSettings>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -455,7 +457,7 @@ void test_mainwindow_layout::actions_data()
     QTest::newRow("save") << "act_save"
                           << "Save"
                           << "Save"
-                          << "Save this settings file (vkini)" << false;
+                          << "Save this settings file (%1)" << false;
     QTest::newRow("save_as") << "act_save_as"
                              << "Save As..."
                              << "Save As..."
@@ -496,7 +498,15 @@ void test_mainwindow_layout::actions()
     auto* action = child<QAction>(window.get(), qPrintable(name));
     QCOMPARE(action->text(), text);
     QCOMPARE(action->toolTip(), tool_tip.isEmpty() ? text : tool_tip);
-    QCOMPARE(action->statusTip(), status_tip);
+    // Save names the current settings file, which the preferences restore.
+    const QString file = QSettings().value("MainWindow/settings_file_name").toString();
+    QCOMPARE(action->statusTip(),
+             status_tip.contains("%1")
+                 ? status_tip.arg(file.isEmpty() ? QStandardPaths::writableLocation(
+                                                       QStandardPaths::DocumentsLocation) +
+                                                       "/rq7_settings.vkini"
+                                                 : file)
+                 : status_tip);
     QCOMPARE(action->isCheckable(), checkable);
     QVERIFY(!action->isChecked());
 }

@@ -41,7 +41,7 @@ void test_worker_vars::read_across_the_thread_boundary()
     QSignalSpy read(worker, &rq7_worker::read_data);
     worker->open();
     worker->start_read();
-    QVERIFY(read.wait(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(!read.isEmpty(), 10000); // recorded on the worker's thread
     QCOMPARE(read.at(0).at(0).value<FT_STATUS>(), FT_STATUS(FT_OK));
     const auto tables = read.at(0).at(1).value<QList<QByteArray>>();
     const auto ints = read.at(0).at(2).value<QList<quint32>>();

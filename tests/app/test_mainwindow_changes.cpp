@@ -1,0 +1,239 @@
+// Reading the unit into the window, editing, and writing back exactly what changed, against
+// the simulated unit.
+#include "box_answerer.h"
+#include "duty_table.h"
+#include "log_capture.h"
+#include "mainwindow.h"
+#include "sim_fixture.h"
+#include "window_access.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QtTest>
+
+#include <memory>
+
+using namespace rq7_protocol;
+
+class test_mainwindow_changes : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void reading_fills_the_window_without_counting_as_edits();
+    void write_sends_exactly_the_changed_items();
+    void write_without_changes_sends_nothing();
+    void engine_speed_queues_all_four_tables();
+    void write_all_sends_every_writable_item();
+    void failed_write_shows_the_box_and_turns_green();
+    void loaded_values_data();
+    void loaded_values();
+
+private:
+    template <typename T>
+    T* w(const char* name)
+    {
+        return child<T>(window.get(), name);
+    }
+    void connect_and_read();
+    /// Triggers an action and waits until the worker has answered (the action is enabled
+    /// again).
+    void run(const char* action);
+    QList<QByteArray> sent() const;
+    QList<quint8> sent_types() const;
+
+    std::unique_ptr<sim_fixture> sim;
+    std::unique_ptr<MainWindow> window;
+};
+
+void test_mainwindow_changes::init()
+{
+    sim = std::make_unique<sim_fixture>();
+    window = std::make_unique<MainWindow>();
+    window->show();
+}
+
+void test_mainwindow_changes::cleanup()
+{
+    window.reset();
+    sim.reset();
+}
+
+void test_mainwindow_changes::connect_and_read()
+{
+    window->connect_attempt();
+    QTRY_VERIFY_WITH_TIMEOUT(w<QAction>("act_read")->isEnabled(), 10000);
+    run("act_read");
+    sim->unit->clear_received_frames();
+}
+
+void test_mainwindow_changes::run(const char* action)
+{
+    w<QAction>(action)->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(w<QAction>("act_write_all")->isEnabled(), 15000);
+}
+
+QList<QByteArray> test_mainwindow_changes::sent() const
+{
+    return sim->unit->received_frames();
+}
+
+QList<quint8> test_mainwindow_changes::sent_types() const
+{
+    QList<quint8> types;
+    for (const QByteArray& frame : sent())
+        types << quint8(frame.at(1));
+    std::sort(types.begin(), types.end());
+    return types;
+}
+
+void test_mainwindow_changes::reading_fills_the_window_without_counting_as_edits()
+{
+    QByteArray modes = rq7_sim_unit::factory_mode_block();
+    modes[20] = char(0xA2); // MAIN and AUX both on "Duty table + pump delay": a valid pair
+    modes[21] = char(0xB2);
+    sim->unit->set_mode_block(modes);
+    sim->unit->set_pump_prime_delay(8);
+    box_answerer boxes;
+    connect_and_read();
+    QCOMPARE(w<QComboBox>("main_control")->currentIndex(), 2);
+    QCOMPARE(w<QComboBox>("aux_control")->currentIndex(), 2);
+    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(w<QSpinBox>("pump_prime_delay")->value(), 104);
+    QCOMPARE(w<QSpinBox>("pump_prime_delay_2")->value(), 104);
+    QCOMPARE(window->gui_to_byteArray(t_main), sim->unit->table(1));
+    QVERIFY(!window->changes_are_pending());
+
+    log_capture log;
+    run("act_write");
+    QVERIFY(log.contains("No changes to write to device"));
+    QVERIFY(sent().isEmpty());
+}
+
+void test_mainwindow_changes::write_sends_exactly_the_changed_items()
+{
+    connect_and_read();
+    w<QSpinBox>("main_min_duty")->setValue(25);
+    w<duty_table>("aux_table")->item(3, 4)->setText("42");
+    QVERIFY(window->changes_are_pending());
+    run("act_write");
+    QCOMPARE(sent_types(), (QList<quint8>{msg_write_aux_table, msg_write_main_table}));
+    QCOMPARE(sim->unit->table(1), window->gui_to_byteArray(t_main));
+    QCOMPARE(sim->unit->table(0), window->gui_to_byteArray(t_aux));
+    QCOMPARE(sim->unit->table(1).mid(609, 2).toHex(), QByteArray("0100")); // 25 % is 256 counts
+    QVERIFY(!window->changes_are_pending());
+}
+
+void test_mainwindow_changes::write_without_changes_sends_nothing()
+{
+    connect_and_read();
+    log_capture log;
+    w<QAction>("act_write")->trigger();
+    QTest::qWait(300);
+    QVERIFY(log.contains("No changes to write to device"));
+    QVERIFY(sent().isEmpty());
+}
+
+void test_mainwindow_changes::engine_speed_queues_all_four_tables()
+{
+    connect_and_read();
+    w<QSpinBox>("max_engine_speed")->setValue(9000);
+    run("act_write");
+    QCOMPARE(sent_types(), (QList<quint8>{msg_write_aux_table, msg_write_main_table,
+                                          msg_write_gpo1_table, msg_write_gpo2_table}));
+    QCOMPARE(quint8(sim->unit->table(3).at(574)) << 8 | quint8(sim->unit->table(3).at(575)), 9000);
+}
+
+void test_mainwindow_changes::write_all_sends_every_writable_item()
+{
+    connect_and_read();
+    run("act_write_all");
+    QCOMPARE(sent_types(),
+             (QList<quint8>{msg_write_int1, msg_write_aux_table, msg_write_main_table,
+                            msg_write_gpo1_table, msg_write_gpo2_table, msg_write_int0,
+                            msg_write_io_modes, msg_write_base_map_cal, msg_write_active_map_cal}));
+    // What went back is what was read: the unit is unchanged, but for delays that were never
+    // set (FFFF), which read as 0 and go back as 0.
+    QByteArray modes = rq7_sim_unit::factory_mode_block();
+    modes.replace(30, 8, QByteArray(8, '\0'));
+    QCOMPARE(sim->unit->mode_block(), modes);
+    QCOMPARE(sim->unit->map_cal_block(), rq7_sim_unit::factory_map_cal_block());
+    for (int n = 0; n < 4; ++n)
+        QCOMPARE(sim->unit->table(n), rq7_sim_unit::factory_table(n));
+}
+
+void test_mainwindow_changes::failed_write_shows_the_box_and_turns_green()
+{
+    connect_and_read();
+    w<QSpinBox>("gpo2_horz_axis_gt")->setValue(2500);
+    sim->unit->fault_ignore_type(msg_write_gpo2_table);
+    box_answerer boxes;
+    run("act_write");
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(boxes.boxes[0].text, QString("Error writing data to device"));
+    QCOMPARE(boxes.boxes[0].informative_text,
+             QString("Could not write data to device, check the log for possible error "
+                     "messages."));
+    QVERIFY(!window->changes_are_pending());
+}
+
+void test_mainwindow_changes::loaded_values_data()
+{
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("widget");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("GPO1 PID mode shows Output OFF")
+        << 22 << QByteArray("\xD8", 1) << "gpo1_control"
+        << "Output OFF"
+        << "This version of the GUI does not support PID control for GPO1";
+    QTest::newRow("unknown GPO2 mode shows Output OFF")
+        << 23 << QByteArray("\xEF", 1) << "gpo2_control"
+        << "Output OFF"
+        << "Unknown mode 0xef for gpo2_control";
+    QTest::newRow("GPI request 1023 is 100 %") << 25 << QByteArray("\x03\xFF", 2) << "gpi1_request"
+                                               << "100" << QString();
+    QTest::newRow("GPI request beyond 1023 is 100 %")
+        << 28 << QByteArray("\xFF\xFF", 2) << "gpi2_request"
+        << "100" << QString();
+    QTest::newRow("MAIN on pump delay without AUX falls back to Duty table")
+        << 20 << QByteArray("\xA2", 1) << "main_control"
+        << "Duty table" << QString();
+}
+
+void test_mainwindow_changes::loaded_values()
+{
+    QFETCH(int, offset);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, widget);
+    QFETCH(QString, shown);
+    QFETCH(QString, warning);
+    QByteArray modes = rq7_sim_unit::factory_mode_block();
+    modes.replace(offset, bytes.size(), bytes);
+    sim->unit->set_mode_block(modes);
+    log_capture log;
+    box_answerer boxes;
+    connect_and_read();
+    QObject* field = window->findChild<QObject*>(widget);
+    QVERIFY(field);
+    const QString text = qobject_cast<QComboBox*>(field)
+                             ? qobject_cast<QComboBox*>(field)->currentText()
+                             : QString::number(qobject_cast<QSpinBox*>(field)->value());
+    QCOMPARE(text, shown);
+    if (!warning.isEmpty())
+        QVERIFY2(log.contains(warning, QtWarningMsg), qPrintable(log.dump()));
+    QVERIFY(boxes.boxes.isEmpty());
+    QVERIFY(!window->changes_are_pending());
+}
+
+QTEST_MAIN(test_mainwindow_changes)
+#include "test_mainwindow_changes.moc"
