@@ -6,7 +6,6 @@
 void MainWindow::on_act_open_triggered() {}
 void MainWindow::on_act_save_triggered() {}
 void MainWindow::on_act_save_as_triggered() {}
-void MainWindow::on_boost_select_currentIndexChanged(int) {}
 void MainWindow::when_read_file(FT_STATUS, QList<QByteArray>, QList<quint32>, QList<adc_trim>,
                                 QList<QString>)
 {}
