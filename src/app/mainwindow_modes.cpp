@@ -28,7 +28,7 @@ constexpr double pulses_step = 0.5;
 constexpr double min_boost_span_psi = 5.0;
 constexpr double min_analog_span = 0.5; // volts
 // Values of the range boxes differ by multiples of their shown step; this absorbs the
-// binary rounding of such differences (0.6 - 0.1 is a little less than 0.5).
+// binary rounding of such differences (0.7 - 0.2 is a little less than 0.5).
 constexpr double span_tolerance = 1e-6;
 
 struct gpo_mode_view
