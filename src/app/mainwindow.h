@@ -6,8 +6,8 @@
 // four table records and keeps the tables' axes, mainwindow_changes.cpp tracks edits and
 // moves values between the widgets and the worker's variables, mainwindow_files.cpp keeps
 // settings files and preferences, mainwindow_modes.cpp the output modes and the value rules,
-// mainwindow_analog.cpp the analog inputs' conversion tables, mainwindow_live.cpp the live
-// read-outs.
+// mainwindow_analog.cpp the analog inputs' conversion tables, mainwindow_units.cpp the boost
+// unit, mainwindow_live.cpp the live read-outs.
 #pragma once
 
 #include "d2xx.h"
@@ -75,8 +75,9 @@ public:
     bool changes_are_pending() const { return changes_pending; }
 
     // ---- analog input conversions ----
-    /// Loads a conversion CSV file for analog input A (`input_a`) or B.
-    void load_cust_an_conv(const QString& path, bool input_a);
+    /// Loads a conversion CSV file for analog input A (`input_a`) or B. False (after telling
+    /// the user) when the file does not parse; the input keeps its table.
+    bool load_cust_an_conv(const QString& path, bool input_a);
 
 public slots:
     void when_device_opened(QString serial_number, quint16 fw_version, rq7_variant variant);
@@ -136,6 +137,8 @@ private slots:
     void on_act_open_triggered();
     void on_act_save_triggered();
     void on_act_save_as_triggered();
+
+    // boost unit (mainwindow_units.cpp)
     void on_boost_select_currentIndexChanged(int index);
 
     // output modes and value rules (mainwindow_modes.cpp)
@@ -239,6 +242,22 @@ private:
     void report_file_version(quint32 file_version, const QList<QString>& warnings);
     /// "2.11.0" as settings files record versions: (major << 24) | (minor << 8) | patch.
     static quint32 version_number(const QString& version);
+
+    // ---- output modes and value rules (mainwindow_modes.cpp) ----
+    void release_main_pump_delay();
+    void enable_table_controls(table_index table, bool grid, bool thresholds);
+    void show_gpo_mode(table_index gpo, QLabel* operate, QLabel* vert_comp, QLabel* horz_comp,
+                       int index);
+    void apply_boost_range(bool max_edited);
+    void apply_analog_range(QDoubleSpinBox* min, QDoubleSpinBox* max, bool max_changed, int source);
+    void refresh_tables_on_source(int source);
+    void table_field_changed(table_index table);
+
+    // ---- analog input conversions (mainwindow_analog.cpp) ----
+    void choose_cust_an_file(bool input_a);
+    void set_cust_an_defaults(bool input_a);
+    /// Runs each table's vertical-source handler again with its current source.
+    void reapply_vertical_sources();
 
     // ---- live read-outs (mainwindow_live.cpp) ----
     void reset_live_display();

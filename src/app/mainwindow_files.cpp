@@ -195,4 +195,3 @@ void MainWindow::report_file_version(quint32 file_version, const QList<QString>&
     }
 }
 
-void MainWindow::on_boost_select_currentIndexChanged(int) {}

@@ -534,19 +534,23 @@ bool MainWindow::snap_delay(QSpinBox* delay)
 void MainWindow::on_gpo1_act_delay_editingFinished()
 {
     snap_delay(ui->gpo1_act_delay);
+    add_to_set(t_gpo1);
 }
 
 void MainWindow::on_gpo1_deact_delay_editingFinished()
 {
     snap_delay(ui->gpo1_deact_delay);
+    add_to_set(t_gpo1);
 }
 
 void MainWindow::on_gpo2_act_delay_editingFinished()
 {
     snap_delay(ui->gpo2_act_delay);
+    add_to_set(t_gpo2);
 }
 
 void MainWindow::on_gpo2_deact_delay_editingFinished()
 {
     snap_delay(ui->gpo2_deact_delay);
+    add_to_set(t_gpo2);
 }

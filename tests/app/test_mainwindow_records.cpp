@@ -511,8 +511,9 @@ void test_mainwindow_records::global_ranges_rebuild_the_axes()
     QCOMPARE(w<duty_table>("aux_table")->vert_header_at(0), 3.0);
     // Other units take the evenly spaced axis.
     w<QComboBox>("boost_select")->setCurrentIndex(1);
+    w<QDoubleSpinBox>("max_boost")->setValue(3.0);
     w<QSpinBox>("main_min_duty")->setValue(20);
-    QCOMPARE(w<duty_table>("main_table")->vert_header_at(14), 36.0 / 15);
+    QCOMPARE(w<duty_table>("main_table")->vert_header_at(14), 3.0 / 15);
 }
 
 QTEST_MAIN(test_mainwindow_records)
