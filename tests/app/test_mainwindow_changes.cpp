@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QtTest>
@@ -30,6 +31,7 @@ private slots:
     void reading_fills_the_window_without_counting_as_edits();
     void write_sends_exactly_the_changed_items();
     void write_without_changes_sends_nothing();
+    void one_mode_sends_the_whole_mode_group();
     void engine_speed_queues_all_four_tables();
     void write_all_sends_every_writable_item();
     void failed_write_shows_the_box_and_turns_green();
@@ -56,6 +58,7 @@ private:
 void test_mainwindow_changes::init()
 {
     sim = std::make_unique<sim_fixture>();
+    QSettings().clear(); // every window starts from the default preferences
     window = std::make_unique<MainWindow>();
     window->show();
 }
@@ -139,6 +142,18 @@ void test_mainwindow_changes::write_without_changes_sends_nothing()
     QTest::qWait(300);
     QVERIFY(log.contains("No changes to write to device"));
     QVERIFY(sent().isEmpty());
+}
+
+void test_mainwindow_changes::one_mode_sends_the_whole_mode_group()
+{
+    connect_and_read();
+    w<QComboBox>("gpo1_control")->setCurrentIndex(3);
+    run("act_write");
+    QCOMPARE(sent_types(), (QList<quint8>{msg_write_int1, msg_write_io_modes}));
+    QByteArray expected = rq7_sim_unit::factory_mode_block().mid(20, 18);
+    expected[2] = char(0xD3);
+    expected.replace(10, 8, QByteArray(8, '\0')); // delays never set read as 0
+    QCOMPARE(sim->unit->mode_block().mid(20).toHex(), expected.toHex());
 }
 
 void test_mainwindow_changes::engine_speed_queues_all_four_tables()

@@ -11,6 +11,7 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
 #include <QtTest>
 
@@ -69,6 +70,7 @@ void test_mainwindow_connection::initTestCase()
 void test_mainwindow_connection::init()
 {
     sim = std::make_unique<sim_fixture>();
+    QSettings().clear(); // every window starts from the default preferences
     window = std::make_unique<MainWindow>();
     window->show();
 }

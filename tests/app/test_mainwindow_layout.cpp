@@ -60,6 +60,7 @@ void test_mainwindow_layout::initTestCase()
     QCoreApplication::setApplicationVersion("2.11.0");
     sim = std::make_unique<sim_fixture>(false);
     // One window for all: the checks only read it, except the last ones.
+    QSettings().clear(); // every window starts from the default preferences
     window = std::make_unique<MainWindow>();
 }
 
@@ -592,6 +593,7 @@ void test_mainwindow_layout::every_slot_binds_by_name()
 {
     window.reset();
     log_capture log;
+    QSettings().clear(); // every window starts from the default preferences
     window = std::make_unique<MainWindow>();
     QVERIFY2(!log.contains("connectSlotsByName"), qPrintable(log.dump()));
     QVERIFY2(!log.contains("No such signal"), qPrintable(log.dump()));

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -39,7 +40,11 @@ private slots:
         QCoreApplication::setApplicationVersion("2.11.0");
         sim = std::make_unique<sim_fixture>(false);
     }
-    void init() { window = std::make_unique<MainWindow>(); }
+    void init()
+    {
+        QSettings().clear(); // every window starts from the default preferences
+        window = std::make_unique<MainWindow>();
+    }
     void cleanup() { window.reset(); }
 
     void values_snap_to_the_unit_steps_data();

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QtTest>
@@ -91,6 +92,7 @@ void test_mainwindow_records::initTestCase()
 
 void test_mainwindow_records::init()
 {
+    QSettings().clear(); // every window starts from the default preferences
     window = std::make_unique<MainWindow>();
 }
 
