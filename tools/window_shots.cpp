@@ -53,6 +53,5 @@ int main(int argc, char* argv[])
             ++failures;
         }
     }
-    d2xx_install_backend(nullptr);
     return failures == 0 ? 0 : 1;
 }
