@@ -8,11 +8,26 @@
 #include "rq7_controller.h"
 #include "rq7_worker.h"
 #include "sim_backend.h"
+#include "vertical_label.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QDoubleSpinBox>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QSpinBox>
+
+namespace {
+
+/// A widget of one table page, null where that page has none (the GPO pages have no limits).
+template <typename T>
+T* page_widget(const QObject* window, const QString& prefix, const char* name)
+{
+    return window->findChild<T*>(prefix + name);
+}
+
+} // namespace
 
 // The icons are compiled into this library; a static library has to register them itself.
 // (Outside any namespace: the macro declares the resource's registration function.)
@@ -85,61 +100,27 @@ void MainWindow::connect_worker()
 
 void MainWindow::collect_table_widgets()
 {
-    table_widgets& aux_tab = tabs[t_aux];
-    aux_tab.table = ui->aux_table;
-    aux_tab.vert_axis = ui->aux_vert_axis;
-    aux_tab.vert_axis_label = ui->aux_vert_axis_label;
-    aux_tab.vert_axis_name = ui->aux_vert_axis_name;
-    aux_tab.vert_axis_name_2 = ui->aux_vert_axis_name_2;
-    aux_tab.vert_axis_units = ui->aux_vert_axis_units;
-    aux_tab.vert_axis_units_2 = ui->aux_vert_axis_units_2;
-    aux_tab.vert_axis_gt = ui->aux_vert_axis_gt;
-    aux_tab.horz_axis_gt = ui->aux_horz_axis_gt;
-    aux_tab.min_duty = ui->aux_min_duty;
-    aux_tab.undercurrent_limit = ui->aux_undercurrent_limit;
-    aux_tab.overcurrent_limit = ui->aux_overcurrent_limit;
-    aux_tab.time_delay = ui->aux_time_delay;
-
-    table_widgets& main_tab = tabs[t_main];
-    main_tab.table = ui->main_table;
-    main_tab.vert_axis = ui->main_vert_axis;
-    main_tab.vert_axis_label = ui->main_vert_axis_label;
-    main_tab.vert_axis_name = ui->main_vert_axis_name;
-    main_tab.vert_axis_name_2 = ui->main_vert_axis_name_2;
-    main_tab.vert_axis_units = ui->main_vert_axis_units;
-    main_tab.vert_axis_units_2 = ui->main_vert_axis_units_2;
-    main_tab.vert_axis_gt = ui->main_vert_axis_gt;
-    main_tab.horz_axis_gt = ui->main_horz_axis_gt;
-    main_tab.min_duty = ui->main_min_duty;
-    main_tab.undercurrent_limit = ui->main_undercurrent_limit;
-    main_tab.overcurrent_limit = ui->main_overcurrent_limit;
-    main_tab.time_delay = ui->main_time_delay;
-
-    table_widgets& gpo1_tab = tabs[t_gpo1];
-    gpo1_tab.table = ui->gpo1_table;
-    gpo1_tab.vert_axis = ui->gpo1_vert_axis;
-    gpo1_tab.vert_axis_label = ui->gpo1_vert_axis_label;
-    gpo1_tab.vert_axis_name = ui->gpo1_vert_axis_name;
-    gpo1_tab.vert_axis_name_2 = ui->gpo1_vert_axis_name_2;
-    gpo1_tab.vert_axis_units = ui->gpo1_vert_axis_units;
-    gpo1_tab.vert_axis_units_2 = ui->gpo1_vert_axis_units_2;
-    gpo1_tab.vert_axis_gt = ui->gpo1_vert_axis_gt;
-    gpo1_tab.horz_axis_gt = ui->gpo1_horz_axis_gt;
-    gpo1_tab.act_delay = ui->gpo1_act_delay;
-    gpo1_tab.deact_delay = ui->gpo1_deact_delay;
-
-    table_widgets& gpo2_tab = tabs[t_gpo2];
-    gpo2_tab.table = ui->gpo2_table;
-    gpo2_tab.vert_axis = ui->gpo2_vert_axis;
-    gpo2_tab.vert_axis_label = ui->gpo2_vert_axis_label;
-    gpo2_tab.vert_axis_name = ui->gpo2_vert_axis_name;
-    gpo2_tab.vert_axis_name_2 = ui->gpo2_vert_axis_name_2;
-    gpo2_tab.vert_axis_units = ui->gpo2_vert_axis_units;
-    gpo2_tab.vert_axis_units_2 = ui->gpo2_vert_axis_units_2;
-    gpo2_tab.vert_axis_gt = ui->gpo2_vert_axis_gt;
-    gpo2_tab.horz_axis_gt = ui->gpo2_horz_axis_gt;
-    gpo2_tab.act_delay = ui->gpo2_act_delay;
-    gpo2_tab.deact_delay = ui->gpo2_deact_delay;
+    // The four table pages are one arrangement under four name prefixes.
+    const char* const prefixes[] = {"aux", "main", "gpo1", "gpo2"}; // by table_index
+    for (table_index t : {t_aux, t_main, t_gpo1, t_gpo2}) {
+        const QString prefix = QString(prefixes[t]) + "_";
+        table_widgets& w = tabs[t];
+        w.table = page_widget<duty_table>(this, prefix, "table");
+        w.vert_axis = page_widget<QComboBox>(this, prefix, "vert_axis");
+        w.vert_axis_label = page_widget<VerticalLabel>(this, prefix, "vert_axis_label");
+        w.vert_axis_name = page_widget<QLabel>(this, prefix, "vert_axis_name");
+        w.vert_axis_name_2 = page_widget<QLabel>(this, prefix, "vert_axis_name_2");
+        w.vert_axis_units = page_widget<QLabel>(this, prefix, "vert_axis_units");
+        w.vert_axis_units_2 = page_widget<QLabel>(this, prefix, "vert_axis_units_2");
+        w.vert_axis_gt = page_widget<QDoubleSpinBox>(this, prefix, "vert_axis_gt");
+        w.horz_axis_gt = page_widget<QSpinBox>(this, prefix, "horz_axis_gt");
+        w.min_duty = page_widget<QSpinBox>(this, prefix, "min_duty");
+        w.undercurrent_limit = page_widget<QDoubleSpinBox>(this, prefix, "undercurrent_limit");
+        w.overcurrent_limit = page_widget<QDoubleSpinBox>(this, prefix, "overcurrent_limit");
+        w.time_delay = page_widget<QSpinBox>(this, prefix, "time_delay");
+        w.act_delay = page_widget<QSpinBox>(this, prefix, "act_delay");
+        w.deact_delay = page_widget<QSpinBox>(this, prefix, "deact_delay");
+    }
 }
 
 /// Every table starts empty (all 0 %) on the default axes, disabled until its output's mode
