@@ -431,8 +431,9 @@ void MainWindow::apply_vertical_source(table_index table, int index)
     case 0:
         axis = "Boost Pressure (" + conv->boost_units_name + ")";
         name = "MAP sensor";
-        lowest = -300;
-        highest = 300;
+        // Wide enough for all the sensor measures in any unit (in kPa it reaches past 300).
+        lowest = std::min(-300.0, conv->adc2boost(0));
+        highest = std::max(300.0, conv->adc2boost(converter::adc_max));
         units = conv->boost_units_name;
         live_units = conv->boost_units_name;
         break;

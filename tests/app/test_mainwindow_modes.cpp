@@ -290,6 +290,11 @@ void test_mainwindow_modes::boost_unit_round_trip()
     QCOMPARE(value("active_deadband"), 3.0);
     QCOMPARE(w<QDoubleSpinBox>("max_boost")->decimals(), 0);
     QCOMPARE(w<QLabel>("boost_lbl_4")->text(), QString("PSI"));
+
+    // In kPa the sensor reaches past 300: a threshold up there is kept.
+    w<QComboBox>("boost_select")->setCurrentIndex(2);
+    w<QDoubleSpinBox>("main_vert_axis_gt")->setValue(320);
+    QCOMPARE(value("main_vert_axis_gt"), 320.0);
 }
 
 void test_mainwindow_modes::custom_analog_files()
