@@ -200,6 +200,26 @@ wait_result wait_for(int fd, short events, int timeout_ms, int* error)
     return wait_result::failed;
 }
 
+/// Waits until the port is ready for `events`, or sets `timed_out` once the deadline passed.
+FT_STATUS await_port(int fd, short events, const deadline& until, bool* timed_out)
+{
+    const int wait_ms = until.remaining_ms();
+    int error = 0;
+    *timed_out = wait_ms == 0;
+    if (*timed_out)
+        return FT_OK;
+    switch (wait_for(fd, events, wait_ms, &error)) {
+    case wait_result::ready:
+        return FT_OK;
+    case wait_result::timed_out:
+        *timed_out = true;
+        return FT_OK;
+    case wait_result::failed:
+        return status_from_errno(error);
+    }
+    return FT_OK;
+}
+
 /// Raw 8N1 without any flow control, leaving the baud rate as the driver has it.
 FT_STATUS configure_raw(int fd, const QString& path)
 {
@@ -526,18 +546,11 @@ FT_STATUS tty_backend::read(FT_HANDLE handle, void* buffer, DWORD length, DWORD*
             continue;
         if (errno != EAGAIN)
             return status_from_errno(errno);
-        const int wait_ms = until.remaining_ms();
-        if (wait_ms == 0)
-            return FT_OK; // time-out: fewer bytes than asked
-        int error = 0;
-        switch (wait_for(p->fd, POLLIN, wait_ms, &error)) {
-        case wait_result::ready:
-            break;
-        case wait_result::timed_out:
-            return FT_OK;
-        case wait_result::failed:
-            return status_from_errno(error);
-        }
+        bool timed_out = false;
+        if (const FT_STATUS status = await_port(p->fd, POLLIN, until, &timed_out))
+            return status;
+        if (timed_out)
+            return FT_OK; // fewer bytes than asked
     }
     return FT_OK;
 }
@@ -561,18 +574,11 @@ FT_STATUS tty_backend::write(FT_HANDLE handle, const void* buffer, DWORD length,
             continue;
         if (n < 0 && errno != EAGAIN)
             return status_from_errno(errno);
-        const int wait_ms = until.remaining_ms();
-        if (wait_ms == 0)
-            return FT_OK; // time-out: the caller sees the short count
-        int error = 0;
-        switch (wait_for(p->fd, POLLOUT, wait_ms, &error)) {
-        case wait_result::ready:
-            break;
-        case wait_result::timed_out:
-            return FT_OK;
-        case wait_result::failed:
-            return status_from_errno(error);
-        }
+        bool timed_out = false;
+        if (const FT_STATUS status = await_port(p->fd, POLLOUT, until, &timed_out))
+            return status;
+        if (timed_out)
+            return FT_OK; // the caller sees the short count
     }
     return FT_OK;
 }
