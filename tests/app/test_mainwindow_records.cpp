@@ -78,6 +78,8 @@ private:
     }
     /// MAIN on the MAP sensor, 5..30 PSI, 9000 RPM, with a recognisable header and cells.
     void set_up_main();
+    /// Sets every MAIN widget a record carries to something else, so a load shows.
+    void move_main_page_away();
 
     std::unique_ptr<sim_fixture> sim;
     std::unique_ptr<MainWindow> window;
@@ -99,6 +101,20 @@ void test_mainwindow_records::init()
 void test_mainwindow_records::cleanup()
 {
     window.reset();
+}
+
+void test_mainwindow_records::move_main_page_away()
+{
+    w<QDoubleSpinBox>("min_boost")->setValue(0);
+    w<QDoubleSpinBox>("max_boost")->setValue(40);
+    w<QSpinBox>("max_engine_speed")->setValue(6000);
+    w<QSpinBox>("main_min_duty")->setValue(50);
+    w<QDoubleSpinBox>("main_undercurrent_limit")->setValue(5.5);
+    w<QDoubleSpinBox>("main_overcurrent_limit")->setValue(12);
+    w<QSpinBox>("main_time_delay")->setValue(100);
+    w<QDoubleSpinBox>("main_vert_axis_gt")->setValue(-3);
+    w<QSpinBox>("main_horz_axis_gt")->setValue(0);
+    w<duty_table>("main_table")->fill_all("0");
 }
 
 void test_mainwindow_records::set_up_main()
@@ -179,16 +195,7 @@ void test_mainwindow_records::main_record_round_trip()
     const QByteArray record = window->gui_to_byteArray(t_main);
 
     // Everything else, then the record back.
-    w<QDoubleSpinBox>("min_boost")->setValue(0);
-    w<QDoubleSpinBox>("max_boost")->setValue(40);
-    w<QSpinBox>("max_engine_speed")->setValue(6000);
-    w<QSpinBox>("main_min_duty")->setValue(50);
-    w<QDoubleSpinBox>("main_undercurrent_limit")->setValue(5.5);
-    w<QDoubleSpinBox>("main_overcurrent_limit")->setValue(12);
-    w<QSpinBox>("main_time_delay")->setValue(100);
-    w<QDoubleSpinBox>("main_vert_axis_gt")->setValue(-3);
-    w<QSpinBox>("main_horz_axis_gt")->setValue(0);
-    w<duty_table>("main_table")->fill_all("0");
+    move_main_page_away();
 
     window->byteArray_to_gui(t_main, record);
     QCOMPARE(w<QDoubleSpinBox>("min_boost")->value(), 5.0);
@@ -309,14 +316,7 @@ void test_mainwindow_records::record_without_header_marker_keeps_header_widgets(
     QByteArray record = window->gui_to_byteArray(t_main);
     record[608] = 0;
     record = with_check(record);
-    w<QDoubleSpinBox>("min_boost")->setValue(0);
-    w<QSpinBox>("max_engine_speed")->setValue(6000);
-    w<QSpinBox>("main_min_duty")->setValue(50);
-    w<QDoubleSpinBox>("main_overcurrent_limit")->setValue(12);
-    w<QSpinBox>("main_time_delay")->setValue(100);
-    w<QDoubleSpinBox>("main_vert_axis_gt")->setValue(-3);
-    w<QSpinBox>("main_horz_axis_gt")->setValue(0);
-    w<duty_table>("main_table")->fill_all("0");
+    move_main_page_away();
 
     window->byteArray_to_gui(t_main, record);
     // Grid, axis ends and source arrive...
