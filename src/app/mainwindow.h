@@ -7,7 +7,8 @@
 // moves values between the widgets and the worker's variables, mainwindow_files.cpp keeps
 // settings files and preferences, mainwindow_modes.cpp the output modes and the value rules,
 // mainwindow_analog.cpp the analog inputs' conversion tables, mainwindow_units.cpp the boost
-// unit, mainwindow_live.cpp the live read-outs.
+// unit, mainwindow_live.cpp the live read-outs, mainwindow_calibration.cpp the MAP calibration
+// and the output overrides.
 #pragma once
 
 #include "d2xx.h"
@@ -31,6 +32,7 @@ class VerticalLabel;
 class converter;
 class duty_table;
 class hotplug_monitor;
+struct map_cal_set;
 class rq7_controller;
 class rq7_worker;
 
@@ -95,6 +97,8 @@ public slots:
     void when_parsed_log_file();
     void when_recall_data_ready(rq7_frame data);
     void when_map_cal_data_ready(QList<quint16> values);
+    /// The converter moved the active intercept with the atmospheric reading.
+    void when_act_intercept_recalc(double act_intercept);
 
     // A parameter of one table's record changed (wired in the form).
     void main_field_changed();
@@ -173,6 +177,26 @@ private slots:
     void on_cust_anb_load_file_clicked();
     void on_cust_ana_defaults_clicked();
     void on_cust_anb_defaults_clicked();
+
+    // MAP calibration and output overrides (mainwindow_calibration.cpp)
+    void on_map_cal_calibrate_clicked();
+    void on_map_cal_default_clicked();
+    void on_map_cal_edit_defaults_clicked();
+    void on_base_slope_valueChanged(double value);
+    void on_base_intercept_valueChanged(double value);
+    void on_base_atm_valueChanged(double value);
+    void on_active_slope_valueChanged(double value);
+    void on_active_intercept_valueChanged(double value);
+    void on_active_atm_valueChanged(double value);
+    void on_active_deadband_valueChanged(double value);
+    void on_main_override_set_clicked();
+    void on_aux_override_set_clicked();
+    void on_gpo1_override_set_clicked();
+    void on_gpo2_override_set_clicked();
+    void on_main_override_reset_clicked();
+    void on_aux_override_reset_clicked();
+    void on_gpo1_override_reset_clicked();
+    void on_gpo2_override_reset_clicked();
 
 private:
     /// The widgets of one table's tab and record. MAIN and AUX have the output limits, the
@@ -258,6 +282,19 @@ private:
     void set_cust_an_defaults(bool input_a);
     /// Runs each table's vertical-source handler again with its current source.
     void reapply_vertical_sources();
+
+    // ---- MAP calibration and overrides (mainwindow_calibration.cpp) ----
+    /// Gives the converter the fields' calibration and follows its recalculations.
+    void init_calibration();
+    void queue_active_map_cal();
+    /// Disables the factory fields and takes them out of the pending writes.
+    void lock_map_cal_defaults();
+    /// Asks whether a calibration set read from the unit or a file replaces the window's.
+    bool ask_map_cal(bool active, const map_cal_set& now, const map_cal_set& read);
+    /// Shows a set in its fields (quietly) and gives it to the converter.
+    void show_map_cal(bool active, const map_cal_set& values);
+    void send_override(table_index output, const QSpinBox* percent);
+    void release_override(table_index output, QSpinBox* percent);
 
     // ---- live read-outs (mainwindow_live.cpp) ----
     void reset_live_display();

@@ -324,12 +324,6 @@ void MainWindow::load_output_modes(quint32 main_raw, quint32 aux_raw)
     show_mode(ui->aux_control, aux_raw);
 }
 
-void MainWindow::load_map_cal(const QList<unsigned int>&)
-{
-    // The MAP calibration read from the unit or a file is offered to the user here; until
-    // then the window keeps its own calibration.
-}
-
 void MainWindow::vars_to_fields(QList<QByteArray> tables, QList<unsigned int> ints,
                                 QList<adc_trim> trims)
 {

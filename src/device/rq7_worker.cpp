@@ -25,24 +25,3 @@ void rq7_worker::start_fw_program(QString fw_location)
         return;
     not_available_yet("start_fw_program");
 }
-
-void rq7_worker::start_map_cal()
-{
-    if (posted_to_worker("start_map_cal"))
-        return;
-    not_available_yet("start_map_cal");
-}
-
-void rq7_worker::set_override(table_index output, uint duty)
-{
-    if (posted_to_worker("set_override", Q_ARG(table_index, output), Q_ARG(uint, duty)))
-        return;
-    not_available_yet("set_override");
-}
-
-void rq7_worker::reset_override(table_index output)
-{
-    if (posted_to_worker("reset_override", Q_ARG(table_index, output)))
-        return;
-    not_available_yet("reset_override");
-}

@@ -92,8 +92,11 @@ quint16 converter::boost2adc(double b) const
     return to_counts(b / boost_units * active_slope + active_intercept);
 }
 
+// The slope members are public; one set to 0 must not turn every boost value into inf or NaN.
 double converter::adc2boost(quint16 counts) const
 {
+    if (!(active_slope > 0))
+        return 0;
     return (counts - active_intercept) / active_slope * boost_units;
 }
 
@@ -106,6 +109,8 @@ quint16 converter::deadband2adc(double d) const
 
 double converter::adc2deadband(quint16 counts) const
 {
+    if (!(active_slope > 0))
+        return 0;
     return counts / active_slope * boost_units;
 }
 
@@ -146,6 +151,15 @@ int converter::boost_decimals() const
 double converter::boost_step() const
 {
     return boost_unit_table[boost_index].step;
+}
+
+void converter::keep_valid_slope(double& member, double slope)
+{
+    if (!(slope > 0)) {
+        qCritical() << "MAP slope must be above 0, not" << slope << "- kept at" << member;
+        return;
+    }
+    member = slope;
 }
 
 void converter::set_active_atm(quint16 atm)

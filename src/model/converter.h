@@ -56,10 +56,11 @@ public:
     int boost_decimals() const;
     double boost_step() const;
 
-    void set_base_slope(double slope) { base_slope = slope; }
+    /// A slope of 0 or below (or NaN) is refused and the slope kept: boost is divided by it.
+    void set_base_slope(double slope) { keep_valid_slope(base_slope, slope); }
     void set_base_intercept(double intercept) { base_intercept = intercept; }
     void set_base_atm(quint16 atm) { base_atm = atm; }
-    void set_active_slope(double slope) { active_slope = slope; }
+    void set_active_slope(double slope) { keep_valid_slope(active_slope, slope); }
     void set_active_intercept(double intercept) { active_intercept = intercept; }
     void set_active_deadband(double deadband) { active_deadband = deadband; }
     /// Stores the reading and moves the active intercept by the same offset as the base set.
@@ -80,6 +81,7 @@ signals:
     void act_intercept_recalc(double act_intercept);
 
 private:
+    static void keep_valid_slope(double& member, double slope);
     static bool valid_an_table(const QVector<double>& table);
     static double table_entry(const QVector<double>& table, quint16 counts);
 

@@ -45,7 +45,7 @@ quint16 rq7_engine_model::table_duty(const QByteArray& record, int rpm, int vert
 }
 
 rq7_engine_state rq7_engine_model::state_at(double seconds, const QByteArray tables[4],
-                                            const int overrides[4])
+                                            const int overrides[4], int atm_counts)
 {
     rq7_engine_state s;
     const double phase = std::fmod(seconds, sweep_seconds) / sweep_seconds; // 0..1
@@ -55,7 +55,7 @@ rq7_engine_state rq7_engine_model::state_at(double seconds, const QByteArray tab
 
     // Boost builds once the turbo spools, up to about 22 PSI at the redline.
     const double psi = std::max(0.0, (rpm - 2600.0) / (redline_rpm - 2600.0)) * 22.0;
-    s.map_adc = clamp10(222.3 + psi * 16.122 + 1.5 * std::sin(seconds * 13.0));
+    s.map_adc = clamp10(atm_counts - 0.7 + psi * 16.122 + 1.5 * std::sin(seconds * 13.0));
     s.batt_adc = clamp10(13.9 * 54.2117647 + 3.0 * std::sin(seconds * 0.7));
     s.an1_adc = clamp10(512.0 + 300.0 * std::sin(seconds * 0.31));
     s.an2_adc = clamp10(200.0 + 150.0 * sweep);

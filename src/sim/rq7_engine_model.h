@@ -25,8 +25,9 @@ class rq7_engine_model
 public:
     /// The engine `seconds` after the unit powered up, with the outputs driven by `tables`
     /// (AUX, MAIN, GPO1, GPO2 records) unless `overrides` (counts, negative: none) say else.
+    /// `atm_counts` is the MAP sensor's reading at atmospheric pressure.
     static rq7_engine_state state_at(double seconds, const QByteArray tables[4],
-                                     const int overrides[4]);
+                                     const int overrides[4], int atm_counts = 223);
     /// The 70-byte live frame of a state, ending AA BB.
     static QByteArray frame(const rq7_engine_state& state, quint32 sequence);
     /// Duty counts that a table record gives at an engine speed and vertical reading (counts).

@@ -178,7 +178,7 @@ void rq7_sim_unit::produce_locked(sim_clock::time_point now)
     while (stream_on && next_frame <= now) {
         const double seconds = std::chrono::duration<double>(next_frame - power_up).count();
         QByteArray frame = rq7_engine_model::frame(
-            rq7_engine_model::state_at(seconds, tables, overrides), frame_count++);
+            rq7_engine_model::state_at(seconds, tables, overrides, map_counts), frame_count++);
         if (consume(bad_stream_marker))
             frame[69] = static_cast<char>(0xBA);
         if (stream_burst > 0) {
@@ -344,9 +344,12 @@ void rq7_sim_unit::answer_read_locked(quint8 id, sim_clock::time_point now)
         return;
     QByteArray data;
     switch (id) {
-    case param_map_sensor:
-        put16(data, map_counts);
+    case param_map_sensor: {
+        static const int wander[] = {0, 1, -1, 2, 0, -2, 1, -1};
+        const int step = wander[map_reads++ % (sizeof wander / sizeof wander[0])];
+        put16(data, std::clamp(map_counts + step, 0, 1023));
         break;
+    }
     case param_aux_table:
     case param_main_table:
     case param_gpo1_table:

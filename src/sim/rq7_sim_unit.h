@@ -54,6 +54,8 @@ public:
     void set_rpm_scaler(quint8 value) { locked_set(rpm_scaler_value, value); }
     quint16 pump_prime_delay() const { return locked_get(pump_prime); }
     void set_pump_prime_delay(quint16 value) { locked_set(pump_prime, value); }
+    /// The MAP sensor's reading at atmospheric pressure. Reads of 0xA2 wander a count or two
+    /// around it, as a real sensor's do; the live stream's MAP moves with it.
     void set_map_sensor(quint16 counts) { locked_set(map_counts, counts); }
 
     // ---- what the unit received ----
@@ -152,6 +154,7 @@ private:
     quint8 rpm_scaler_value = 1; // 0.5 pulses per revolution
     quint16 pump_prime = 0;
     quint16 map_counts = 223;
+    quint32 map_reads = 0; // picks the next wander step of a 0xA2 reading
 
     int no_reply = 0;
     int wrong_ack = 0;

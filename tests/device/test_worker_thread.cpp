@@ -114,7 +114,7 @@ void test_worker_thread::requests_run_one_at_a_time_in_order()
                  << "Start write";
     }
     worker->start_map_cal();
-    QVERIFY(log.wait_for("start_map_cal"));
+    QVERIFY(log.wait_for("Device not open..."));
 
     QStringList order;
     for (const auto& e : log.entries()) {

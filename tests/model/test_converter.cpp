@@ -23,6 +23,7 @@ private slots:
     void set_active_atm_moves_intercept();
     void calibration_takes_floor_of_mean();
     void empty_calibration_keeps_reading();
+    void zero_slope_never_divides();
     void default_an_table();
     void custom_tables();
 };
@@ -181,6 +182,20 @@ void test_converter::empty_calibration_keeps_reading()
     QCOMPARE(conv.active_intercept, 229.312);
     QCOMPARE(spy.count(), 0);
     QCOMPARE(log.count("No MAP samples", QtWarningMsg), 1);
+}
+
+void test_converter::zero_slope_never_divides()
+{
+    converter conv;
+    log_capture log;
+    conv.set_active_slope(0);
+    conv.set_base_slope(-2);
+    QCOMPARE(conv.active_slope, 16.122);
+    QCOMPARE(conv.base_slope, 16.122);
+    QCOMPARE(log.count("MAP slope must be above 0", QtCriticalMsg), 2);
+    conv.active_slope = 0; // the member itself is public
+    QCOMPARE(conv.adc2boost(500), 0.0);
+    QCOMPARE(conv.adc2deadband(48), 0.0);
 }
 
 void test_converter::default_an_table()
