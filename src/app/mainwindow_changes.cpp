@@ -356,6 +356,8 @@ void MainWindow::vars_to_fields(QList<QByteArray> tables, QList<unsigned int> in
 
 void MainWindow::on_act_read_triggered()
 {
+    // Taken now, so that it cannot land on the values read once the field loses the focus.
+    finish_focused_edit();
     ui->act_read->setEnabled(false);
     ui->act_write->setEnabled(false);
     ui->act_write_all->setEnabled(false);
@@ -364,10 +366,13 @@ void MainWindow::on_act_read_triggered()
 
 void MainWindow::on_act_write_triggered()
 {
+    finish_focused_edit();
     if (!changes_pending) {
         qDebug("No changes to write to device");
         return;
     }
+    if (!may_write_over_unit())
+        return; // the edits stay queued
     ui->act_write->setEnabled(false);
     ui->act_write_all->setEnabled(false);
     fields_to_vars();
@@ -376,6 +381,9 @@ void MainWindow::on_act_write_triggered()
 
 void MainWindow::on_act_write_all_triggered()
 {
+    finish_focused_edit();
+    if (!may_write_over_unit())
+        return;
     ui->act_write->setEnabled(false);
     ui->act_write_all->setEnabled(false);
     queue_everything();
@@ -396,6 +404,7 @@ void MainWindow::when_read_data(FT_STATUS status, QList<QByteArray> tables,
         return;
     }
     vars_to_fields(tables, ints, trims);
+    unit_settings_known = true;
     // What was just read is what the unit holds: nothing is waiting to be written.
     changed_tables.clear();
     changed_ints.clear();
@@ -410,6 +419,8 @@ void MainWindow::when_wrote_data(FT_STATUS status)
     show_changes_pending(false);
     // The factory calibration is editable for one write only.
     ui->map_cal_edit_defaults->setChecked(false);
+    if (status == FT_OK)
+        unit_settings_known = true; // the unit holds what the window shows
     if (status != FT_OK) {
         qWarning("Error writing data to device");
         message_box::show(this, QMessageBox::Critical, "Error writing data to device",
