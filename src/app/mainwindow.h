@@ -235,6 +235,8 @@ private:
     void load_map_cal(const QList<unsigned int>& ints);
     /// Both output modes are set before the MAIN/AUX interlock looks at them.
     void load_output_modes(quint32 main_raw, quint32 aux_raw);
+    /// Puts the window's own boost and analog ranges into values read from the unit.
+    void keep_shown_ranges(QList<unsigned int>& ints) const;
 
     // ---- the user's edits on their way to the unit (mainwindow_edits.cpp) ----
     /// Queues every table edit, also the bulk ones, and follows which field is mid-edit.

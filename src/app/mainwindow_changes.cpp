@@ -354,6 +354,18 @@ void MainWindow::vars_to_fields(QList<QByteArray> tables, QList<unsigned int> in
 
 // ---- commands ----
 
+/// The unit stores no boost or analog range of its own, only each table's axis ends, which
+/// come with the tables. What the worker holds for the ranges is not the unit's (zero, before
+/// anything was written), so a read keeps the ranges the window shows: an input that no table
+/// uses must not be left spanning 0 to 0 V.
+void MainWindow::keep_shown_ranges(QList<unsigned int>& ints) const
+{
+    for (int_index range : {i_min_boost, i_max_boost, i_min_ana_input, i_max_ana_input,
+                            i_min_anb_input, i_max_anb_input})
+        if (range < ints.size())
+            ints[range] = field_to_var(range);
+}
+
 void MainWindow::on_act_read_triggered()
 {
     // Taken now, so that it cannot land on the values read once the field loses the focus.
@@ -403,6 +415,7 @@ void MainWindow::when_read_data(FT_STATUS status, QList<QByteArray> tables,
         qCritical("Could not read from device");
         return;
     }
+    keep_shown_ranges(ints);
     vars_to_fields(tables, ints, trims);
     unit_settings_known = true;
     // What was just read is what the unit holds: nothing is waiting to be written.
