@@ -429,7 +429,8 @@ void MainWindow::when_wrote_data(FT_STATUS status)
 {
     ui->act_write->setEnabled(true);
     ui->act_write_all->setEnabled(true);
-    show_changes_pending(false);
+    // What was edited while the write ran is still queued and waits for the next Write.
+    show_changes_pending(!changed_tables.isEmpty() || !changed_ints.isEmpty());
     // The factory calibration is editable for one write only.
     ui->map_cal_edit_defaults->setChecked(false);
     if (status == FT_OK)

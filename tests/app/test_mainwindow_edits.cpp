@@ -49,6 +49,7 @@ private slots:
     void values_being_typed_are_taken_by_every_command();
     void boost_threshold_keeps_its_counts_across_units();
     void writing_unread_settings_asks_first();
+    void an_edit_made_while_writing_waits_for_the_next_write();
 
 private:
     template <typename T>
@@ -266,6 +267,19 @@ void test_mainwindow_edits::writing_unread_settings_asks_first()
     w<QSpinBox>("main_min_duty")->setValue(30);
     run("act_write");
     QCOMPARE(boxes.boxes.size(), 3);
+}
+
+void test_mainwindow_edits::an_edit_made_while_writing_waits_for_the_next_write()
+{
+    connect_and_read();
+    w<QSpinBox>("main_min_duty")->setValue(25);
+    w<QAction>("act_write")->trigger();
+    w<QSpinBox>("aux_min_duty")->setValue(30); // before the worker has answered
+    QTRY_VERIFY_WITH_TIMEOUT(w<QAction>("act_write_all")->isEnabled(), 15000);
+    QVERIFY(window->changes_are_pending());
+    QVERIFY(same_image(w<QAction>("act_write")->icon(), QIcon(":/icon/redled.ico")));
+    run("act_write");
+    QCOMPARE(sim->unit->table(0), window->gui_to_byteArray(t_aux));
 }
 
 QTEST_MAIN(test_mainwindow_edits)
