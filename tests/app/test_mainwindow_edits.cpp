@@ -45,6 +45,7 @@ private slots:
 
     void bulk_table_edits_reach_the_unit_data();
     void bulk_table_edits_reach_the_unit();
+    void every_tables_bulk_rewrite_reaches_the_unit();
     void connecting_to_an_nv_queues_nothing();
     void values_being_typed_are_taken_by_every_command();
     void boost_threshold_keeps_its_counts_across_units();
@@ -158,6 +159,19 @@ void test_mainwindow_edits::bulk_table_edits_reach_the_unit()
     run("act_write");
     QCOMPARE(sim->unit->table(1), window->gui_to_byteArray(t_main));
     QVERIFY(sim->unit->table(1) != rq7_sim_unit::factory_table(1));
+}
+
+void test_mainwindow_edits::every_tables_bulk_rewrite_reaches_the_unit()
+{
+    connect_and_read();
+    // As a script or the settings wizard rewrites a table: one many_cells_updated, no cellChanged.
+    const char* const names[] = {"aux_table", "main_table", "gpo1_table", "gpo2_table"};
+    for (table_index t : {t_aux, t_main, t_gpo1, t_gpo2})
+        w<duty_table>(names[t])->fill_all(QString::number(10 * t + 5));
+    run("act_write");
+    for (table_index t : {t_aux, t_main, t_gpo1, t_gpo2})
+        QCOMPARE(sim->unit->table(t), window->gui_to_byteArray(t));
+    QCOMPARE(u16_at(sim->unit->table(t_gpo2), 0), quint16(358)); // 35 %
 }
 
 void test_mainwindow_edits::connecting_to_an_nv_queues_nothing()
