@@ -61,6 +61,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     collect_table_widgets();
     init_tables();
+    watch_user_edits();
     build_status_bar();
     set_connected_state(false);
     connect_worker();

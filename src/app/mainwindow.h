@@ -8,7 +8,8 @@
 // settings files and preferences, mainwindow_modes.cpp the output modes and the value rules,
 // mainwindow_analog.cpp the analog inputs' conversion tables, mainwindow_units.cpp the boost
 // unit, mainwindow_live.cpp the live read-outs, mainwindow_calibration.cpp the MAP calibration
-// and the output overrides.
+// and the output overrides, mainwindow_edits.cpp the user's edits on their way to the unit
+// (bulk table edits, a field still being edited, writing over unread settings).
 #pragma once
 
 #include "d2xx.h"
@@ -24,6 +25,7 @@
 namespace Ui {
 class MainWindow;
 }
+class QAbstractSpinBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -257,6 +259,17 @@ private:
     void load_map_cal(const QList<unsigned int>& ints);
     /// Both output modes are set before the MAIN/AUX interlock looks at them.
     void load_output_modes(quint32 main_raw, quint32 aux_raw);
+    /// Puts the window's own boost and analog ranges into values read from the unit.
+    void keep_shown_ranges(QList<unsigned int>& ints) const;
+
+    // ---- the user's edits on their way to the unit (mainwindow_edits.cpp) ----
+    /// Queues every table edit, also the bulk ones, and follows which field is mid-edit.
+    void watch_user_edits();
+    /// Takes the value of a field the user is still editing, as leaving the field would.
+    void finish_focused_edit();
+    /// Whether a write may replace the unit's settings; asks when nothing was read from the
+    /// unit, written to it or opened from a file since it connected.
+    bool may_write_over_unit();
 
     // ---- settings files and preferences (mainwindow_files.cpp) ----
     void restore_preferences();
@@ -326,6 +339,15 @@ private:
     QSet<int_index> changed_ints;
     QSet<adc_trim_index> changed_trims;
     bool changes_pending = false;
+    /// Spin boxes whose value changed since their last editingFinished.
+    QSet<QAbstractSpinBox*> unfinished_fields;
+    /// Context of the connections that follow the fields: it goes before the widgets do, so
+    /// that no focus change while the window is taken apart reaches a set already gone.
+    QObject edit_watch;
+    /// The window holds the connected unit's settings (read from or written to it).
+    bool unit_settings_known = false;
+    /// The window holds settings opened from a file.
+    bool settings_file_opened = false;
     /// This program's version as settings files record it: (major << 24) | (minor << 8) | patch.
     quint32 own_version = 0;
 

@@ -348,8 +348,22 @@ void MainWindow::vars_to_fields(QList<QByteArray> tables, QList<unsigned int> in
 
 // ---- commands ----
 
+/// The unit stores no boost or analog range of its own, only each table's axis ends, which
+/// come with the tables. What the worker holds for the ranges is not the unit's (zero, before
+/// anything was written), so a read keeps the ranges the window shows: an input that no table
+/// uses must not be left spanning 0 to 0 V.
+void MainWindow::keep_shown_ranges(QList<unsigned int>& ints) const
+{
+    for (int_index range : {i_min_boost, i_max_boost, i_min_ana_input, i_max_ana_input,
+                            i_min_anb_input, i_max_anb_input})
+        if (range < ints.size())
+            ints[range] = field_to_var(range);
+}
+
 void MainWindow::on_act_read_triggered()
 {
+    // Taken now, so that it cannot land on the values read once the field loses the focus.
+    finish_focused_edit();
     ui->act_read->setEnabled(false);
     ui->act_write->setEnabled(false);
     ui->act_write_all->setEnabled(false);
@@ -358,10 +372,13 @@ void MainWindow::on_act_read_triggered()
 
 void MainWindow::on_act_write_triggered()
 {
+    finish_focused_edit();
     if (!changes_pending) {
         qDebug("No changes to write to device");
         return;
     }
+    if (!may_write_over_unit())
+        return; // the edits stay queued
     ui->act_write->setEnabled(false);
     ui->act_write_all->setEnabled(false);
     fields_to_vars();
@@ -370,6 +387,9 @@ void MainWindow::on_act_write_triggered()
 
 void MainWindow::on_act_write_all_triggered()
 {
+    finish_focused_edit();
+    if (!may_write_over_unit())
+        return;
     ui->act_write->setEnabled(false);
     ui->act_write_all->setEnabled(false);
     queue_everything();
@@ -389,7 +409,9 @@ void MainWindow::when_read_data(FT_STATUS status, QList<QByteArray> tables,
         qCritical("Could not read from device");
         return;
     }
+    keep_shown_ranges(ints);
     vars_to_fields(tables, ints, trims);
+    unit_settings_known = true;
     // What was just read is what the unit holds: nothing is waiting to be written.
     changed_tables.clear();
     changed_ints.clear();
@@ -401,9 +423,12 @@ void MainWindow::when_wrote_data(FT_STATUS status)
 {
     ui->act_write->setEnabled(true);
     ui->act_write_all->setEnabled(true);
-    show_changes_pending(false);
+    // What was edited while the write ran is still queued and waits for the next Write.
+    show_changes_pending(!changed_tables.isEmpty() || !changed_ints.isEmpty());
     // The factory calibration is editable for one write only.
     ui->map_cal_edit_defaults->setChecked(false);
+    if (status == FT_OK)
+        unit_settings_known = true; // the unit holds what the window shows
     if (status != FT_OK) {
         qWarning("Error writing data to device");
         message_box::show(this, QMessageBox::Critical, "Error writing data to device",

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPixmap>
+#include <QScopedValueRollback>
 
 namespace {
 
@@ -62,6 +63,7 @@ void MainWindow::when_device_opened(QString serial_number, quint16 fw_version, r
     ui->act_reconnect->setChecked(false);
     connected = true;
     connected_fw_version = fw_version;
+    unit_settings_known = false; // whatever the window shows, it was not read from this unit
     show_led(":/icon/greenled.ico");
     show_connection(fw_version, variant);
 }
@@ -101,6 +103,8 @@ void MainWindow::show_connection(quint16 fw_version, rq7_variant variant)
     connection_status->setText(text);
     setWindowTitle(title_base() + " : " + text);
     const double max_current = variant == variant_nvs ? 20.0 : 10.0;
+    // A limit cut to the new maximum is the program's doing, not an edit to write.
+    const QScopedValueRollback<bool> not_an_edit(loading, true);
     ui->main_overcurrent_limit->setMaximum(max_current);
     ui->aux_overcurrent_limit->setMaximum(max_current);
 }

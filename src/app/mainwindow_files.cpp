@@ -97,6 +97,7 @@ void MainWindow::set_settings_file_name(const QString& name)
 
 void MainWindow::on_act_open_triggered()
 {
+    finish_focused_edit(); // items missing from the file keep it
     const QString name =
         file_dialog::open_file(this, "Open settings file", settings_file_name, settings_filter);
     if (name.isEmpty())
@@ -111,6 +112,7 @@ void MainWindow::on_act_open_triggered()
 
 void MainWindow::on_act_save_triggered()
 {
+    finish_focused_edit();
     if (settings_file_name.isEmpty())
         on_act_save_as_triggered();
     else
@@ -119,6 +121,7 @@ void MainWindow::on_act_save_triggered()
 
 void MainWindow::on_act_save_as_triggered()
 {
+    finish_focused_edit();
     const QString name =
         file_dialog::save_file(this, "Save settings file", settings_file_name, settings_filter);
     if (!name.isEmpty())
@@ -150,6 +153,7 @@ void MainWindow::when_read_file(FT_STATUS status, QList<QByteArray> tables, QLis
         qCritical("Could not read from file");
         return;
     }
+    settings_file_opened = true; // a Write sends these settings, not start values
     report_file_version(ints.value(i_hw_version), warnings);
     // The items queued by Open stay queued: the loaded values are what a Write sends.
     vars_to_fields(tables, ints, trims);
@@ -194,4 +198,3 @@ void MainWindow::report_file_version(quint32 file_version, const QList<QString>&
                               "Use the Save/Save As buttons to correct the issues in this file.");
     }
 }
-

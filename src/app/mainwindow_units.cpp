@@ -130,6 +130,14 @@ void MainWindow::on_boost_select_currentIndexChanged(int index)
     conv->set_boost_units(index);
     for (QLabel* label : {ui->boost_lbl_1, ui->boost_lbl_2, ui->boost_lbl_3, ui->boost_lbl_4})
         label->setText(conv->boost_units_name);
+    {
+        // Each threshold takes the new unit's range before its value: 45 PSI is 310 kPa,
+        // which the range that suited PSI would cut to 300.
+        std::vector<QSignalBlocker> quiet;
+        for (const table_widgets& tab : tabs)
+            quiet.emplace_back(tab.vert_axis_gt);
+        reapply_vertical_sources();
+    }
     from_counts(*ui, *conv, counts);
 
     // The sensor's last count may round to a shown value just beyond what it measures.

@@ -3,12 +3,17 @@
 // without showing anything.
 #pragma once
 
+#include <QMap>
 #include <QMessageBox>
 #include <QString>
 
 #include <functional>
 
 namespace message_box {
+
+/// Texts of buttons by their standard button, for a button whose own text would not say what
+/// it does ("Write" rather than "OK").
+using button_texts = QMap<QMessageBox::StandardButton, QString>;
 
 /// What a box says and offers, as read back from the built QMessageBox.
 struct contents
@@ -18,6 +23,7 @@ struct contents
     QString informative_text;
     QMessageBox::StandardButtons buttons = QMessageBox::NoButton;
     QMessageBox::StandardButton default_button = QMessageBox::NoButton;
+    button_texts texts; // every button's text as shown
 };
 
 /// Returns the button to press for a box; installed by tests in place of the user.
@@ -26,10 +32,11 @@ using answerer = std::function<QMessageBox::StandardButton(const contents&)>;
 /// Builds the box and runs it modally over `parent` (or hands it to the answerer); returns
 /// the button pressed. Closing the box with Escape or the title bar gives the escape button
 /// Qt picks (Cancel, No or the only button).
-QMessageBox::StandardButton
-show(QWidget* parent, QMessageBox::Icon icon, const QString& text, const QString& informative_text,
-     QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-     QMessageBox::StandardButton default_button = QMessageBox::NoButton);
+QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+                                 const QString& informative_text,
+                                 QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                 QMessageBox::StandardButton default_button = QMessageBox::NoButton,
+                                 const button_texts& texts = {});
 
 /// Installs `answer` for every following box (an empty function: boxes are shown again).
 void set_answerer(answerer answer);

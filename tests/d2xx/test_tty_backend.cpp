@@ -131,6 +131,8 @@ private slots:
     void unplugging_fails_status_and_traffic();
     void calls_on_unknown_handles_fail();
     void a_port_that_is_not_a_tty_is_refused();
+    void a_reply_in_two_pieces_comes_out_whole();
+    void a_port_leading_to_another_device_fails_status();
 
 private:
     /// Starts the unit behind a pseudo-terminal whose slave was left with cooked settings,
@@ -526,6 +528,41 @@ void test_tty_backend::a_port_that_is_not_a_tty_is_refused()
     QVERIFY(!handle);
     QVERIFY(log.contains("not a serial port", QtWarningMsg));
     QCOMPARE(open_fd_count(), fds);
+}
+
+void test_tty_backend::a_reply_in_two_pieces_comes_out_whole()
+{
+    open_unit_on_pty();
+    if (QTest::currentTestFailed())
+        return;
+    // The second half comes 60 ms after the first, while the one read waits for all ten.
+    unit->send_raw(QByteArray::fromHex("0102030405"));
+    unit->set_link_delay(std::chrono::milliseconds(60));
+    unit->send_raw(QByteArray::fromHex("060708090a"));
+    FT_STATUS status = FT_OTHER_ERROR;
+    QCOMPARE(read_bytes(handle, 10, &status).toHex(), QByteArray("0102030405060708090a"));
+    QCOMPARE(status, FT_OK);
+}
+
+void test_tty_backend::a_port_leading_to_another_device_fails_status()
+{
+    QVERIFY(pty->start());
+    // The port is named by a link, as /dev/serial/by-id names a bridge.
+    const QString port = sysfs->filePath("rq7_port");
+    QVERIFY(QFile::link(pty->slave_path(), port));
+    backend = std::make_shared<tty_backend>(sysfs->path(), "/dev", port);
+    d2xx_install_backend(backend);
+    QByteArray serial = tty_backend::serial_for_port(port, "/dev");
+    QCOMPARE(FT_OpenEx(serial.data(), FT_OPEN_BY_SERIAL_NUMBER, &handle), FT_OK);
+    DWORD rx = 0, tx = 0, events = 0;
+    QCOMPARE(FT_GetStatus(handle, &rx, &tx, &events), FT_OK);
+
+    // Our bridge still answers, but the name now leads to another one.
+    sim_pty other(std::make_shared<rq7_sim_unit>());
+    QVERIFY(other.start());
+    QVERIFY(QFile::remove(port));
+    QVERIFY(QFile::link(other.slave_path(), port));
+    QCOMPARE(FT_GetStatus(handle, &rx, &tx, &events), FT_IO_ERROR);
 }
 
 QTEST_GUILESS_MAIN(test_tty_backend)
