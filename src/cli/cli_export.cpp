@@ -16,6 +16,9 @@
 
 namespace {
 
+/// Finer than the window shows, so that exported curves keep every count's step.
+const int boost_decimals[] = {3, 4, 2};
+
 const char* const raw_columns[] = {"afr",
                                    "boost target low",
                                    "boost target high",
@@ -61,13 +64,13 @@ QString duty(quint16 counts)
     return QString::number(qMin<int>(counts, 1023) * 100.0 / 1023.0, 'f', 1);
 }
 
-QString line(const rq7_frame& f, qint64 start, const converter& conv)
+QString line(const rq7_frame& f, qint64 start, const converter& conv, int map_decimals)
 {
     const quint16 map = quint16(qMin<int>(f.map_adc, 1023));
     QStringList values = {
         QString::number((f.timestamp - start) / 1000.0, 'f', 3),
         QString::number(f.rpm),
-        fixed(conv.adc2boost(map), conv.boost_decimals() + 1),
+        fixed(conv.adc2boost(map), map_decimals),
         QString::number(converter::adc2batt(f.batt_adc), 'f', 2),
         QString::number(converter::adc2volt(qMin<quint16>(f.an1_adc, 1023)), 'f', 3),
         QString::number(converter::adc2volt(qMin<quint16>(f.an2_adc, 1023)), 'f', 3),
@@ -139,7 +142,7 @@ int cli_export(const cli_options& options)
     out->write(header(conv).toUtf8());
     const qint64 start = log.timestamps().at(0);
     for (int n = 0; n < log.size(); ++n)
-        out->write(line(log.at(n), start, conv).toLatin1());
+        out->write(line(log.at(n), start, conv, boost_decimals[options.boost_unit]).toLatin1());
     if (!options.output.isEmpty() && !out_file.commit())
         return cli_fail(exit_code::usage,
                         QString("cannot write %1: %2").arg(options.output, out_file.errorString()));

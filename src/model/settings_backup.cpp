@@ -41,6 +41,9 @@ bool write_complete(const QString& path, const QList<QByteArray>& tables,
     if (!part.open())
         return fail(QString("cannot create a file in %1: %2")
                         .arg(target.absolutePath(), part.errorString()));
+    // Readable like any file the user saves; a temporary file starts private.
+    part.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
     part.close();
 
     rq7_vars vars(nullptr);

@@ -12,6 +12,8 @@
 
 namespace {
 
+/// Finer than the window's fields, so that a difference of one count shows.
+const int boost_decimals[] = {2, 3, 1};
 const char* const table_labels[] = {"AUX", "MAIN", "GPO1", "GPO2"};
 const char* const source_names[] = {"MAP Sensor", "Analog Input A (0-5V)", "Analog Input B (0-5V)",
                                     "unused source"};
@@ -104,7 +106,7 @@ QString settings_report::vertical_text(int source, quint16 counts) const
     if (!conv) // no usable calibration: the counts are all there is
         return QString("%1 counts").arg(counts);
     return QString("%1 %2")
-        .arg(conv->adc2boost(counts), 0, 'f', conv->boost_decimals())
+        .arg(conv->adc2boost(counts), 0, 'f', boost_decimals[boost_unit])
         .arg(conv->boost_units_name);
 }
 
