@@ -30,6 +30,7 @@ function(quorvane_test name)
     set(env "QT_QPA_PLATFORM=offscreen"
             "QUORVANE_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data"
             "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config/${name}"
+            "XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-data/${name}"
             "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"
             "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT}

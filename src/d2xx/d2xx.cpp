@@ -5,6 +5,11 @@
 
 d2xx_backend::~d2xx_backend() = default;
 
+QString d2xx_backend::port_name(const char*) const
+{
+    return QString();
+}
+
 namespace {
 
 std::mutex backend_mutex;
@@ -22,6 +27,12 @@ std::shared_ptr<d2xx_backend> d2xx_installed_backend()
 {
     std::lock_guard<std::mutex> lock(backend_mutex);
     return backend_instance;
+}
+
+QString d2xx_port_name(const char* serial)
+{
+    auto backend = d2xx_installed_backend();
+    return backend ? backend->port_name(serial) : QString();
 }
 
 // Without a backend nothing is attached: enumeration finds no device and every handle is

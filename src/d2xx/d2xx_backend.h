@@ -5,6 +5,8 @@
 
 #include "d2xx.h"
 
+#include <QString>
+
 #include <memory>
 
 class d2xx_backend
@@ -26,8 +28,14 @@ public:
     virtual FT_STATUS purge(FT_HANDLE handle, ULONG mask) = 0;
     virtual FT_STATUS reset_device(FT_HANDLE handle) = 0;
     virtual FT_STATUS close(FT_HANDLE handle) = 0;
+
+    /// Where the system reaches the bridge with this serial number ("/dev/ttyUSB0"), for
+    /// people to read; empty when the backend cannot tell. Not a driver call of its own.
+    virtual QString port_name(const char* serial) const;
 };
 
 /// Makes `backend` serve every FT_* call from now on (null: no bridge attached at all).
 void d2xx_install_backend(std::shared_ptr<d2xx_backend> backend);
 std::shared_ptr<d2xx_backend> d2xx_installed_backend();
+/// The installed backend's `port_name`; empty without a backend.
+QString d2xx_port_name(const char* serial);

@@ -409,6 +409,16 @@ FT_STATUS tty_backend::get_device_info_list(FT_DEVICE_LIST_INFO_NODE* list, DWOR
     return FT_OK;
 }
 
+QString tty_backend::port_name(const char* serial) const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    for (const found_device& dev : listed)
+        if (qstrncmp(dev.serial.constData(), serial,
+                     sizeof FT_DEVICE_LIST_INFO_NODE::SerialNumber) == 0)
+            return dev.node_path;
+    return QString();
+}
+
 // ---- open and close ----
 
 FT_STATUS tty_backend::open_by_serial(const char* serial, FT_HANDLE* handle)

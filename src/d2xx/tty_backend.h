@@ -46,6 +46,7 @@ public:
     FT_STATUS purge(FT_HANDLE handle, ULONG mask) override;
     FT_STATUS reset_device(FT_HANDLE handle) override;
     FT_STATUS close(FT_HANDLE handle) override;
+    QString port_name(const char* serial) const override;
 
 private:
     /// One bridge as found in sysfs (or the explicit port).

@@ -11,6 +11,8 @@ rq7_worker::rq7_worker(QObject* parent)
     , live_poll_timer(new QTimer(this))
 {
     qRegisterMetaType<rq7_variant>("rq7_variant");
+    qRegisterMetaType<rq7_bridge_info>("rq7_bridge_info");
+    qRegisterMetaType<QList<rq7_bridge_info>>("QList<rq7_bridge_info>");
     connect(live_poll_timer, &QTimer::timeout, this, &rq7_worker::check_log_data);
 }
 

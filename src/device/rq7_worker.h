@@ -4,12 +4,14 @@
 #pragma once
 
 #include "d2xx.h"
+#include "rq7_bridge_info.h"
 #include "rq7_catalogue.h"
 #include "rq7_frame.h"
 #include "rq7_link.h"
 #include "rq7_log.h"
 #include "rq7_log_file.h"
 #include "rq7_protocol.h"
+#include "settings_backup.h"
 #include "tsafe_qvector.h"
 
 #include <QByteArray>
@@ -47,6 +49,9 @@ signals:
     void recall_data_ready(rq7_frame data);
     void parsed_log_file();
     void map_cal_data_ready(QList<quint16>);
+    /// A backup taken on request: the file it went to, or a failure status and no file.
+    void backed_up(FT_STATUS status, QString file_name);
+    void bridges_listed(QList<rq7_bridge_info> bridges);
 
 public slots:
     void open();
@@ -74,6 +79,11 @@ public slots:
     void start_map_cal();
     void set_override(table_index output, uint duty);
     void reset_override(table_index output);
+    /// Reads the unit into a store of its own and saves a backup of what it holds, without
+    /// touching the settings waiting to be written.
+    void start_backup();
+    /// Every attached bridge, and whether each answers as a unit.
+    void list_bridges();
 
 private slots:
     void check_log_data();
@@ -91,6 +101,8 @@ public:
 
     /// The variable store, for inspection on the worker's own thread (tests).
     const rq7_vars* variable_store() const { return vars; }
+    /// Where backups of the units' settings go.
+    const settings_backup& backup_store() const { return backups; }
 
     // ---- parameter exchange (worker thread only) ----
     /// Waits until `expected` bytes have arrived and reads exactly them into `buffer`.
@@ -138,6 +150,9 @@ private:
     }
 
     void not_available_yet(const char* operation) const;
+    /// Keeps what a successful read found as the unit's newest backup.
+    void save_backup(FT_STATUS read_status, const rq7_vars& from);
+    rq7_bridge_info probe_bridge(const FT_DEVICE_LIST_INFO_NODE& node);
 
     bool rw_debug = false;
     FT_HANDLE handle = nullptr;
@@ -150,4 +165,6 @@ private:
     rq7_log_file live_log_file; // also knows whether the column header is still pending
     bool logging_to_file = false;
     tsafe_qvector<unsigned int> logged_marks;
+    settings_backup backups;
+    QString last_backup;
 };

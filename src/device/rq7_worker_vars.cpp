@@ -32,6 +32,7 @@ void rq7_worker::start_read()
     qDebug("Start read");
     const bool was_logging = pause_live_logging();
     const FT_STATUS status = vars->rq7_to_vars();
+    save_backup(status, *vars);
     QList<QByteArray> tables;
     QList<quint32> ints;
     QList<adc_trim> trims;

@@ -275,7 +275,8 @@ void rq7_sim_unit::handle_frame_locked(const QByteArray& frame, sim_clock::time_
     }
     if (ignored_types.contains(static_cast<char>(type)) || consume(no_reply))
         return;
-    store_write_locked(type, payload);
+    if (!forgotten_types.contains(static_cast<char>(type)))
+        store_write_locked(type, payload);
     QByteArray ack = ack_for(type);
     if (consume(wrong_ack))
         ack[2] = static_cast<char>(type);
@@ -450,12 +451,19 @@ void rq7_sim_unit::send_raw(const QByteArray& bytes)
     send_locked(bytes, sim_clock::now());
 }
 
+void rq7_sim_unit::fault_forget_writes(quint8 type)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    forgotten_types.append(static_cast<char>(type));
+}
+
 void rq7_sim_unit::clear_faults()
 {
     std::lock_guard<std::mutex> lock(mutex);
     bad_stream_marker = stream_burst = 0;
     ignored_params.clear();
     ignored_types.clear();
+    forgotten_types.clear();
     no_reply = wrong_ack = wrong_read_header = bad_table_check = 0;
     bad_mode_marker = bad_map_cal_marker = 0;
 }

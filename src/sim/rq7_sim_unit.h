@@ -88,6 +88,9 @@ public:
     void fault_ignore_param(quint8 id);
     /// The unit never answers requests of message type `type` (until clear_faults).
     void fault_ignore_type(quint8 type);
+    /// The unit acknowledges requests of message type `type` but keeps what it held (until
+    /// clear_faults).
+    void fault_forget_writes(quint8 type);
     /// The next `count` live frames end AA BA instead of AA BB.
     void fault_bad_stream_marker(int count) { locked_set(bad_stream_marker, count); }
     /// The unit falls behind: the next `count` live frames arrive together with the last of
@@ -173,4 +176,5 @@ private:
     int overrides[4] = {-1, -1, -1, -1}; // AUX, MAIN, GPO1, GPO2 duty counts
     QByteArray ignored_params;
     QByteArray ignored_types;
+    QByteArray forgotten_types;
 };

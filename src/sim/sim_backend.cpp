@@ -418,3 +418,8 @@ FT_STATUS sim_backend::close(FT_HANDLE handle)
                       devices.end());
     return FT_OK;
 }
+
+QString sim_backend::port_name(const char*) const
+{
+    return QStringLiteral("simulated");
+}

@@ -80,6 +80,8 @@ public:
     FT_STATUS purge(FT_HANDLE handle, ULONG mask) override;
     FT_STATUS reset_device(FT_HANDLE handle) override;
     FT_STATUS close(FT_HANDLE handle) override;
+    /// "simulated" for every device: the simulated bridge has no port.
+    QString port_name(const char* serial) const override;
 
 private:
     struct device

@@ -1,0 +1,44 @@
+// The commands of quorvane-cli. Each takes the parsed options and returns the exit code.
+#pragma once
+
+#include "cli_unit.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace exit_code {
+constexpr int done = 0;
+constexpr int differences = 1;
+constexpr int no_unit = 2; // no unit found, or the link failed
+constexpr int verify_failed = 3;
+constexpr int usage = 64; // a usage error, or an input file that is missing or unusable
+} // namespace exit_code
+
+struct cli_options
+{
+    QStringList args; // after the command's name
+    bool json = false;
+    int boost_unit = 0; // 0 PSI, 1 Bar, 2 kPa
+    bool no_backup = false;
+    bool with_map_cal = false;
+    double seconds = 0; // 0: until Ctrl-C
+    QString output;
+};
+
+/// Prints "quorvane-cli: <message>" on standard error and returns `code`.
+int cli_fail(int code, const QString& message);
+/// A line on standard output.
+void cli_print(const QString& line);
+/// Loads a settings file into `out` on top of what it holds; false with `error` when the
+/// file is missing or is no settings file. `warnings` names what the file lacks.
+bool cli_load_settings_file(const QString& path, unit_settings& out, QStringList& warnings,
+                            QString& error);
+
+int cli_list(const cli_options& options);
+int cli_info(const cli_options& options);
+int cli_read(const cli_options& options);
+int cli_write(const cli_options& options);
+int cli_diff(const cli_options& options);
+int cli_log(const cli_options& options);
+int cli_export(const cli_options& options);
+int cli_flash(const cli_options& options);

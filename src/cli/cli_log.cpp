@@ -1,0 +1,123 @@
+// log: live data from the unit into a live-log file, exactly as the window records it, until
+// a number of seconds has passed or the user presses Ctrl-C.
+#include "cli_commands.h"
+#include "cli_progress.h"
+
+#include "rq7_worker.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+extern "C" void on_interrupt(int)
+{
+    interrupted = true;
+}
+
+/// Ctrl-C ends the recording cleanly; a second one ends the program at once.
+void catch_interrupts()
+{
+    struct sigaction action = {};
+    action.sa_handler = on_interrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+/// Everything the window's Save writes, so the file's settings section is complete.
+void queue_settings_section(rq7_worker* worker, const unit_settings& settings)
+{
+    worker->remove_all_sets();
+    for (table_index t : {t_aux, t_main, t_gpo1, t_gpo2})
+        worker->add_field_to_var(settings.tables.value(t), t);
+    worker->add_field_to_var(uint(settings.ints.value(i_rpm_scaler)), i_rpm_scaler);
+    worker->add_field_to_var(uint(settings.ints.value(i_pump_prime_delay)), i_pump_prime_delay);
+    for (int i = i_main_mode; i <= i_fw_version; ++i)
+        worker->add_field_to_var(uint(settings.ints.value(i)), int_index(i));
+}
+
+/// Waits until the worker has run everything posted to it so far.
+void settle(rq7_worker* worker)
+{
+    QMetaObject::invokeMethod(
+        worker, [] {}, Qt::BlockingQueuedConnection);
+}
+
+} // namespace
+
+int cli_log(const cli_options& options)
+{
+    if (options.args.size() != 1)
+        return cli_fail(exit_code::usage, "log needs one file name: quorvane-cli log FILE "
+                                          "[--seconds N]");
+    const QString path = QFileInfo(options.args.first()).absoluteFilePath();
+    const QFileInfo folder(QFileInfo(path).absolutePath());
+    if (!folder.isDir() || !folder.isWritable())
+        return cli_fail(
+            exit_code::usage,
+            QString("cannot write into %1 (does the folder exist, may you write there?)")
+                .arg(folder.filePath()));
+
+    cli_unit unit;
+    QString error;
+    if (!unit.connect_unit(error))
+        return cli_fail(exit_code::no_unit, error);
+    unit_settings settings;
+    if (!unit.read_all(settings, error))
+        return cli_fail(exit_code::no_unit, error);
+
+    rq7_worker* worker = unit.worker();
+    queue_settings_section(worker, settings);
+    worker->set_log_file(path);
+    worker->enable_log_to_file(true);
+
+    qint64 samples = 0;
+    bool stopped_by_unit = false;
+    QElapsedTimer clock;
+    cli_progress progress("log");
+    const auto counter = QObject::connect(worker, &rq7_worker::log_data_ready, &unit,
+                                          [&samples](const rq7_frame&) { ++samples; });
+    if (!unit.call([worker] { worker->start_live_logging(); }, &rq7_worker::log_started, [] {},
+                   5000)) {
+        worker->enable_log_to_file(false);
+        settle(worker);
+        return cli_fail(exit_code::no_unit, "the unit did not start streaming live data");
+    }
+    catch_interrupts();
+    const auto stopper = QObject::connect(worker, &rq7_worker::log_stopped, &unit,
+                                          [&stopped_by_unit] { stopped_by_unit = true; });
+    clock.start();
+    const qint64 limit_ms = qint64(options.seconds * 1000);
+    while (!interrupted && !stopped_by_unit && (limit_ms <= 0 || clock.elapsed() < limit_ms)) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+        const int percent = limit_ms > 0 ? int(clock.elapsed() * 100 / limit_ms) : 0;
+        progress.update(percent,
+                        QString("%1 s, %2 samples").arg(clock.elapsed() / 1000).arg(samples));
+    }
+    QObject::disconnect(stopper);
+    if (!stopped_by_unit)
+        unit.call([worker] { worker->stop_live_logging(false); }, &rq7_worker::log_stopped, [] {},
+                  5000);
+    worker->enable_log_to_file(false);
+    settle(worker);
+    QCoreApplication::processEvents(); // the last frames' signals
+    QObject::disconnect(counter);
+    progress.finish(QString("%1 samples in %2").arg(samples).arg(path));
+    if (stopped_by_unit && !interrupted)
+        return cli_fail(exit_code::no_unit,
+                        QString("live data stopped early (the unit went away or sent a damaged "
+                                "frame); %1 holds the %2 samples recorded")
+                            .arg(path)
+                            .arg(samples));
+    return exit_code::done;
+}

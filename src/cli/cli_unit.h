@@ -1,0 +1,77 @@
+// The command-line tool's link to the unit: the same worker on its own thread as the window
+// uses, with each request turned into a call that waits for the worker's answer.
+#pragma once
+
+#include "d2xx.h"
+#include "rq7_bridge_info.h"
+#include "rq7_catalogue.h"
+#include "rq7_protocol.h"
+
+#include <QByteArray>
+#include <QEventLoop>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+
+class rq7_controller;
+class rq7_worker;
+
+/// One complete set of settings as the unit or a settings file holds it.
+struct unit_settings
+{
+    QList<QByteArray> tables;
+    QList<quint32> ints;
+    QList<adc_trim> trims;
+};
+
+class cli_unit : public QObject
+{
+    Q_OBJECT
+
+public:
+    cli_unit();
+    ~cli_unit() override;
+
+    rq7_worker* worker() const;
+
+    QString serial_number;
+    quint16 fw_version = 0;
+    rq7_variant variant = variant_nv;
+
+    /// Opens the link; false with `error` saying what to try.
+    bool connect_unit(QString& error);
+    QList<rq7_bridge_info> list_bridges();
+    /// Reads every setting; the worker also keeps a backup of what it read.
+    bool read_all(unit_settings& out, QString& error);
+    /// Sends the named items of `from` and waits for the unit's acknowledgements.
+    bool write_items(const unit_settings& from, const QList<table_index>& tables,
+                     const QList<int_index>& ints, QString& error);
+    /// Reads the unit into a backup without touching anything else; the backup's path.
+    bool backup(QString& path, QString& error);
+
+    /// Waits until `signal` of the worker fires (handing its arguments to `handler`) after
+    /// `request` was posted, or `timeout_ms` passes. False on time-out.
+    template <typename Signal, typename Handler>
+    bool call(const std::function<void()>& request, Signal signal, Handler handler, int timeout_ms)
+    {
+        QEventLoop loop;
+        bool answered = false;
+        const auto connection = connect(worker(), signal, &loop, [&](auto&&... args) {
+            handler(args...);
+            answered = true;
+            loop.quit();
+        });
+        QTimer::singleShot(timeout_ms, &loop, &QEventLoop::quit);
+        request();
+        if (!answered)
+            loop.exec();
+        disconnect(connection);
+        return answered;
+    }
+
+private:
+    rq7_controller* controller;
+};

@@ -1,0 +1,112 @@
+#include "settings_backup.h"
+
+#include "rq7_vars.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace settings_files {
+
+void queue_complete(rq7_vars& vars)
+{
+    vars.remove_all_sets();
+    for (table_index table : {t_aux, t_main, t_gpo1, t_gpo2})
+        vars.changed_tables.insert(table);
+    vars.changed_ints.insert(i_rpm_scaler);
+    vars.changed_ints.insert(i_pump_prime_delay);
+    for (int parameter = i_main_mode; parameter <= i_fw_version; ++parameter)
+        vars.changed_ints.insert(int_index(parameter));
+}
+
+bool write_complete(const QString& path, const QList<QByteArray>& tables,
+                    const QList<quint32>& ints, const QList<adc_trim>& trims, QString* error)
+{
+    auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (tables.size() < t_last || ints.size() < i_last || trims.size() < a_last)
+        return fail("there are no settings to write");
+
+    const QFileInfo target(path);
+    // A fresh file beside the target: the rename below stays on one file system.
+    QTemporaryFile part(target.absolutePath() + "/." + target.fileName() + ".XXXXXX");
+    if (!part.open())
+        return fail(QString("cannot create a file in %1: %2")
+                        .arg(target.absolutePath(), part.errorString()));
+    // Readable like any file the user saves; a temporary file starts private.
+    part.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+    part.close();
+
+    rq7_vars vars(nullptr);
+    vars.tables = tables;
+    vars.ints = ints;
+    vars.trims = trims;
+    queue_complete(vars);
+    if (!vars.vars_to_file(part.fileName()))
+        return fail(QString("cannot write %1").arg(part.fileName()));
+    // rename() replaces the old file in one step; QFile::rename would refuse to.
+    if (std::rename(QFile::encodeName(part.fileName()).constData(),
+                    QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
+        return fail(QString("cannot rename %1 to %2").arg(part.fileName(), path));
+    part.setAutoRemove(false);
+    return true;
+}
+
+} // namespace settings_files
+
+settings_backup::settings_backup(const QString& folder)
+    : root(folder)
+{}
+
+QString settings_backup::default_folder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/backups";
+}
+
+QString settings_backup::unit_folder(const QString& serial_number) const
+{
+    QString name;
+    for (QChar c : serial_number)
+        name += c.isLetterOrNumber() || c == '-' || c == '_' ? c : QChar('_');
+    return root + '/' + (name.isEmpty() ? QString("unknown") : name);
+}
+
+QString settings_backup::save(const QString& serial_number, const QList<QByteArray>& tables,
+                              const QList<quint32>& ints, const QList<adc_trim>& trims,
+                              QString* error) const
+{
+    const QString dir = unit_folder(serial_number);
+    if (!QDir().mkpath(dir)) {
+        if (error)
+            *error = QString("cannot create the folder %1").arg(dir);
+        return QString();
+    }
+    // Two backups within one second get a counter, which still sorts after the first.
+    const QString stamp = QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
+    QString path = dir + '/' + stamp + ".vkini";
+    for (int n = 1; QFileInfo::exists(path); ++n)
+        path = dir + '/' + stamp + '-' + QString::number(n) + ".vkini";
+    if (!settings_files::write_complete(path, tables, ints, trims, error))
+        return QString();
+    prune(dir);
+    return path;
+}
+
+void settings_backup::prune(const QString& dir) const
+{
+    QFileInfoList files = QDir(dir).entryInfoList({"*.vkini"}, QDir::Files);
+    std::sort(files.begin(), files.end(), [](const QFileInfo& a, const QFileInfo& b) {
+        return a.completeBaseName() < b.completeBaseName();
+    });
+    for (int n = 0; n + kept_per_unit < files.size(); ++n)
+        QFile::remove(files.at(n).absoluteFilePath());
+}

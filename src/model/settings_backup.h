@@ -1,0 +1,54 @@
+// Complete settings files written in one piece, and the backups of every unit's settings
+// that the program keeps before anything overwrites them: one file per read, named by the
+// time, in a folder per serial number, the newest 50 kept.
+#pragma once
+
+#include "rq7_catalogue.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+class rq7_vars;
+
+namespace settings_files {
+
+/// Marks what the window's Save writes: the four output tables, the pulses per revolution,
+/// the pump prime delay and every parameter from the MAIN mode on.
+void queue_complete(rq7_vars& vars);
+
+/// Writes a settings file with everything `queue_complete` names, taken from the lists. The
+/// file is written beside its final name and renamed into place, so a crash never leaves a
+/// half-written file and an older file of that name holds nothing stale. False, with
+/// `error` saying why, when it could not be written.
+bool write_complete(const QString& path, const QList<QByteArray>& tables,
+                    const QList<quint32>& ints, const QList<adc_trim>& trims,
+                    QString* error = nullptr);
+
+} // namespace settings_files
+
+class settings_backup
+{
+public:
+    static constexpr int kept_per_unit = 50;
+
+    /// Backups go below `folder`, one subfolder per serial number.
+    explicit settings_backup(const QString& folder = default_folder());
+
+    /// "<per-user data folder>/backups".
+    static QString default_folder();
+    QString folder() const { return root; }
+    /// The unit's own folder; characters a file name must not hold are replaced.
+    QString unit_folder(const QString& serial_number) const;
+
+    /// Saves a backup named by the local time and removes the oldest beyond `kept_per_unit`.
+    /// Returns the file's path, or an empty string (with `error` set) when it failed.
+    QString save(const QString& serial_number, const QList<QByteArray>& tables,
+                 const QList<quint32>& ints, const QList<adc_trim>& trims,
+                 QString* error = nullptr) const;
+
+private:
+    void prune(const QString& dir) const;
+
+    QString root;
+};

@@ -1,0 +1,220 @@
+// quorvane-cli end to end: the real program, run as a user would, against the simulated unit
+// in its own process (--simulate) or behind a pseudo-terminal held by the test (--port), so
+// that the test sees what the unit received and can switch its faults.
+#include "rq7_log.h"
+#include "rq7_log_reader.h"
+#include "rq7_protocol.h"
+#include "rq7_vars.h"
+#include "sim_pty.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+struct outcome
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+outcome run(const QStringList& args, int timeout_ms = 60000)
+{
+    QProcess cli;
+    cli.start(QUORVANE_CLI, args);
+    outcome result;
+    if (!cli.waitForFinished(timeout_ms)) {
+        cli.kill();
+        cli.waitForFinished();
+        return result;
+    }
+    result.code = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+    result.out = QString::fromLocal8Bit(cli.readAllStandardOutput());
+    result.err = QString::fromLocal8Bit(cli.readAllStandardError());
+    return result;
+}
+
+} // namespace
+
+class test_cli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void identifies_the_unit();
+    void read_write_and_diff_agree_with_the_unit();
+    void a_write_the_unit_does_not_keep_fails_verification();
+    void bad_input_sends_nothing();
+    void log_stopped_by_ctrl_c_leaves_a_complete_file();
+    void export_converts_with_the_logs_calibration();
+
+private:
+    QStringList port() const { return {"--port", pty->slave_path()}; }
+    QString temp(const QString& name) const { return dir.filePath(name); }
+
+    std::shared_ptr<rq7_sim_unit> unit;
+    std::unique_ptr<sim_pty> pty;
+    QTemporaryDir dir;
+};
+
+void test_cli::init()
+{
+    unit = std::make_shared<rq7_sim_unit>();
+    pty = std::make_unique<sim_pty>(unit);
+    QVERIFY(pty->start());
+}
+
+void test_cli::cleanup()
+{
+    pty.reset();
+}
+
+void test_cli::identifies_the_unit()
+{
+    const outcome info = run({"--simulate", "info", "--json"});
+    QCOMPARE(info.code, 0);
+    const QJsonObject object = QJsonDocument::fromJson(info.out.toUtf8()).object();
+    QCOMPARE(object.value("serial_number").toString(), QString("RQ7SIM01"));
+    QCOMPARE(object.value("firmware").toString(), QString("2.1"));
+    QCOMPARE(object.value("model").toString(), QString("RQ7-NVS"));
+
+    unit->set_variant_byte(0x55);
+    const outcome listed = run(QStringList{"list"} + port());
+    QCOMPARE(listed.code, 0);
+    QVERIFY2(listed.out.contains(pty->slave_path()) && listed.out.contains("RQ7-NV,"),
+             qPrintable(listed.out));
+
+    const outcome none = run({"--port", "/dev/no-such-port", "info"});
+    QCOMPARE(none.code, 2);
+    QVERIFY(none.err.contains("no unit found"));
+}
+
+void test_cli::read_write_and_diff_agree_with_the_unit()
+{
+    const QString read_file = temp("read.vkini");
+    QCOMPARE(run(QStringList{"read", read_file} + port()).code, 0);
+    QCOMPARE(run(QStringList{"diff", read_file, "unit"} + port()).code, 0);
+
+    // A changed pump prime delay and MAIN table, written and verified.
+    QSettings edit(read_file, QSettings::IniFormat);
+    edit.setValue("rq7_vars/ints/2/pump prime delay", 7);
+    QByteArray main = unit->table(1);
+    main[0] = char(0x01);
+    main[639] = char(quint8(main[639]) ^ 0x01 ^ quint8(unit->table(1).at(0)));
+    edit.setValue("rq7_vars/tables/2/MAIN duty table", main);
+    edit.sync();
+    const outcome differs = run(QStringList{"diff", read_file, "unit", "--json"} + port());
+    QCOMPARE(differs.code, 1);
+    const QJsonObject report = QJsonDocument::fromJson(differs.out.toUtf8()).object();
+    QCOMPARE(report.value("parameters").toArray().first().toObject().value("name").toString(),
+             QString("Pump prime delay"));
+    QCOMPARE(report.value("tables").toArray().first().toObject().value("table").toString(),
+             QString("MAIN"));
+
+    const outcome wrote = run(QStringList{"write", read_file} + port());
+    QVERIFY2(wrote.code == 0, qPrintable(wrote.err));
+    QCOMPARE(unit->pump_prime_delay(), quint16(7));
+    QCOMPARE(unit->table(1), main);
+    QCOMPARE(run(QStringList{"diff", read_file, "unit"} + port()).code, 0);
+}
+
+void test_cli::a_write_the_unit_does_not_keep_fails_verification()
+{
+    const QString file = temp("forget.vkini");
+    QCOMPARE(run(QStringList{"read", file} + port()).code, 0);
+    QSettings edit(file, QSettings::IniFormat);
+    edit.setValue("rq7_vars/ints/2/pump prime delay", 9);
+    edit.sync();
+    unit->fault_forget_writes(msg_write_int1);
+    const outcome wrote = run(QStringList{"write", file} + port());
+    QCOMPARE(wrote.code, 3);
+    QVERIFY2(wrote.err.contains("pump prime delay (wrote 9, the unit holds 0)"),
+             qPrintable(wrote.err));
+}
+
+void test_cli::bad_input_sends_nothing()
+{
+    QFile junk(temp("junk.vkini"));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write("\x01\x02 not a settings file\n");
+    junk.close();
+    unit->clear_received_frames();
+    for (const QStringList& args :
+         {QStringList{"write", temp("missing.vkini")}, QStringList{"write", junk.fileName()},
+          QStringList{"write"}, QStringList{"diff", "unit"}, QStringList{"log", "/no/such/dir/x"},
+          QStringList{"export", junk.fileName(), "--boost-unit", "furlongs"}}) {
+        const outcome result = run(args + port());
+        QVERIFY2(result.code == 64, qPrintable(args.join(' ') + ": " + result.err));
+        QVERIFY(result.err.startsWith("quorvane-cli: "));
+    }
+    QVERIFY(unit->received_frames().isEmpty());
+}
+
+void test_cli::log_stopped_by_ctrl_c_leaves_a_complete_file()
+{
+    const QString file = temp("run.vklog");
+    QProcess cli;
+    cli.start(QUORVANE_CLI, QStringList{"log", file} + port());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file).size() > 20000, 20000);
+    ::kill(pid_t(cli.processId()), SIGINT);
+    QVERIFY(cli.waitForFinished(20000));
+    QCOMPARE(cli.exitCode(), 0);
+    const QString said = QString::fromLocal8Bit(cli.readAllStandardError());
+    const int recorded = said.section(" samples in ", 0, 0).section(' ', -1).toInt();
+
+    rq7_log log;
+    tsafe_qvector<unsigned int> marks;
+    bool settings = false;
+    rq7_log_reader reader(log, marks, [&settings](const QString&) { settings = true; });
+    QCOMPARE(reader.parse(file), rq7_log_reader::p_parsed);
+    QVERIFY(settings);
+    QCOMPARE(reader.bad_lines(), 0);
+    QVERIFY(recorded > 100);
+    QCOMPARE(log.size(), recorded);
+}
+
+void test_cli::export_converts_with_the_logs_calibration()
+{
+    // Active slope 16.122 and intercept 222.312: MAP 300 counts is (300 - 222.312) / 16.122
+    // = 4.8188 PSI.
+    QFile log(temp("known.vklog"));
+    QVERIFY(log.open(QIODevice::WriteOnly));
+    log.write("[rq7_vars]\r\nints\\25\\Active%20Slope=16122\r\n"
+              "ints\\26\\Active%20Intercept=222312\r\nints\\size=26\r\n[rq7_log]\r\n"
+              "timestamp,batt adc,map adc\r\n"
+              "1700000000000,700,300,0,0,0,0,205,3000,0,512,0,0,0,0,1023,1,0,9,0,0,0,0,0,0,0,0,0,"
+              "0,0,0,0\r\n"
+              "1700000001500,700,222,0,0,0,0,205,3000,0,512,0,0,0,0,1023,1,0,9,0,0,0,0,0,0,0,0,0,"
+              "0,0,0,0\r\n");
+    log.close();
+    const outcome csv = run({"export", log.fileName()});
+    QCOMPARE(csv.code, 0);
+    const QStringList lines = csv.out.split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QVERIFY(lines[0].startsWith("Time [s],Engine speed [RPM],MAP [PSI],Battery [V]"));
+    const QStringList first = lines[1].split(',');
+    QCOMPARE(first[0], QString("0.000"));
+    QCOMPARE(first[1], QString("3000"));
+    QCOMPARE(first[2], QString("4.819"));
+    QCOMPARE(first[3], QString("12.91")); // 700 / 54.2117647
+    QCOMPARE(first[6], QString("10.01")); // MAIN current 205 / 20.48
+    QCOMPARE(first[8], QString("50.0"));  // MAIN duty 512 of 1023
+    QCOMPARE(first[11], QString("100.0"));
+    QCOMPARE(lines[2].section(',', 0, 0), QString("1.500"));
+    QCOMPARE(lines[2].section(',', 2, 2), QString("-0.019")); // just below atmosphere
+
+    QCOMPARE(run({"export", log.fileName(), "--boost-unit", "kpa"}).out.section(',', 2, 2),
+             QString("MAP [kPa]"));
+}
+
+QTEST_GUILESS_MAIN(test_cli)
+#include "test_cli.moc"
