@@ -19,13 +19,6 @@ void rq7_worker::not_available_yet(const char* operation) const
     qDebug() << operation << "is not available yet";
 }
 
-void rq7_worker::start_fw_program(QString fw_location)
-{
-    if (posted_to_worker("start_fw_program", Q_ARG(QString, fw_location)))
-        return;
-    not_available_yet("start_fw_program");
-}
-
 void rq7_worker::start_map_cal()
 {
     if (posted_to_worker("start_map_cal"))
