@@ -454,6 +454,7 @@ void rq7_sim_unit::send_raw(const QByteArray& bytes)
 void rq7_sim_unit::clear_faults()
 {
     std::lock_guard<std::mutex> lock(mutex);
+    refused_line = 0;
     bad_stream_marker = stream_burst = 0;
     ignored_params.clear();
     ignored_types.clear();
