@@ -1,5 +1,6 @@
 #include "debug_log.h"
 
+#include <QFile>
 #include <QThread>
 
 #include <cstdio>
@@ -59,6 +60,23 @@ void set_debug_log_sink(std::function<void(QtMsgType, const QString&)> sink)
     log_sink = std::move(sink);
 }
 
+bool write_log_line(QtMsgType type, const QString& line, const QString& file_name)
+{
+    static std::mutex write_mutex;
+    std::lock_guard<std::mutex> lock(write_mutex);
+    // A windowed program may have no console streams; writing to them is then harmless.
+    FILE* stream = (type == QtDebugMsg || type == QtInfoMsg) ? stdout : stderr;
+    const QByteArray bytes = line.toLocal8Bit();
+    std::fprintf(stream, "%s\n", bytes.constData());
+    std::fflush(stream);
+
+    QFile file(file_name);
+    if (file_name.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    const QByteArray text = bytes + "\r\n";
+    return file.write(text) == text.size() && file.flush();
+}
+
 void debug_log_handler(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     const QString line = format_log_line(type, context, message, QDateTime::currentDateTime(),
@@ -68,14 +86,8 @@ void debug_log_handler(QtMsgType type, const QMessageLogContext& context, const 
         std::lock_guard<std::mutex> lock(sink_mutex);
         sink = log_sink;
     }
-    if (sink) {
+    if (sink)
         sink(type, line);
-        return;
-    }
-    // Without a window yet, the console is the whole log. A windowed program may have no
-    // console streams; writing to them is then harmless.
-    FILE* stream = (type == QtDebugMsg || type == QtInfoMsg) ? stdout : stderr;
-    const QByteArray bytes = line.toLocal8Bit();
-    std::fprintf(stream, "%s\n", bytes.constData());
-    std::fflush(stream);
+    else
+        write_log_line(type, line, QString()); // without a window yet, the console is the log
 }

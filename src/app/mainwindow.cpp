@@ -3,6 +3,7 @@
 
 #include "converter.h"
 #include "d2xx_backend.h"
+#include "debug_log.h"
 #include "duty_table.h"
 #include "hotplug_monitor.h"
 #include "rq7_controller.h"
@@ -68,11 +69,13 @@ MainWindow::MainWindow(QWidget* parent)
     init_calibration();
     watch_hotplug();
     restore_preferences();
+    init_firmware_and_log();
 }
 
 MainWindow::~MainWindow()
 {
     save_preferences();
+    set_debug_log_sink({}); // the worker's last words go to the console
     delete controller;
     delete ui;
 }
@@ -163,7 +166,6 @@ void MainWindow::watch_hotplug()
         sim->set_change_listener(hotplug->change_relay());
 }
 
-void MainWindow::when_fw_programmed(FT_STATUS, quint16, rq7_variant) {}
 void MainWindow::when_fw_progress(uint) {}
 void MainWindow::when_log_data_ready(rq7_frame) {}
 void MainWindow::when_log_started() {}

@@ -9,7 +9,8 @@
 // mainwindow_analog.cpp the analog inputs' conversion tables, mainwindow_units.cpp the boost
 // unit, mainwindow_live.cpp the live read-outs, mainwindow_calibration.cpp the MAP calibration
 // and the output overrides, mainwindow_edits.cpp the user's edits on their way to the unit
-// (bulk table edits, a field still being edited, writing over unread settings).
+// (bulk table edits, a field still being edited, writing over unread settings),
+// mainwindow_firmware.cpp the firmware update, Reset and the debug log.
 #pragma once
 
 #include "d2xx.h"
@@ -22,6 +23,8 @@
 #include <QMainWindow>
 #include <QSet>
 
+#include <atomic>
+
 namespace Ui {
 class MainWindow;
 }
@@ -33,6 +36,7 @@ class QSpinBox;
 class VerticalLabel;
 class converter;
 class duty_table;
+class fw_program_status;
 class hotplug_monitor;
 struct map_cal_set;
 class rq7_controller;
@@ -101,6 +105,9 @@ public slots:
     void when_map_cal_data_ready(QList<quint16> values);
     /// The converter moved the active intercept with the atmospheric reading.
     void when_act_intercept_recalc(double act_intercept);
+    /// Writes one formatted debug-log line to the console and the log file and shows it in
+    /// the log view; callable from any thread.
+    void when_update_log(QtMsgType type, QString formatted);
 
     // A parameter of one table's record changed (wired in the form).
     void main_field_changed();
@@ -115,6 +122,14 @@ public slots:
 
 private slots:
     void on_act_reconnect_triggered();
+
+    // firmware update, Reset and the debug log (mainwindow_firmware.cpp)
+    void on_fw_browse_clicked();
+    void on_fw_update_clicked();
+    void on_act_reset_triggered();
+    void on_act_rw_debug_toggled(bool checked);
+    void on_open_debug_log_file_clicked();
+    void show_log_line(QString line);
 
     void on_main_vert_axis_currentIndexChanged(int index);
     void on_aux_vert_axis_currentIndexChanged(int index);
@@ -312,6 +327,12 @@ private:
     // ---- live read-outs (mainwindow_live.cpp) ----
     void reset_live_display();
 
+    // ---- firmware update and debug log (mainwindow_firmware.cpp) ----
+    void init_firmware_and_log();
+    /// False (after telling the user) for an image that is not for the unit's bootloader.
+    bool fw_image_usable(const QString& location);
+    void show_bootloader_state();
+
     Ui::MainWindow* ui;
     rq7_controller* controller;
     converter* conv;
@@ -355,4 +376,7 @@ private:
     QString settings_file_name;
     QString debug_log_file_name;
     QString live_log_folder_name;
+
+    fw_program_status* fw_status = nullptr;
+    std::atomic<bool> log_file_failure_shown{false};
 };

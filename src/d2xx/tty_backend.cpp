@@ -644,7 +644,9 @@ FT_STATUS tty_backend::purge(FT_HANDLE handle, ULONG mask)
 
 FT_STATUS tty_backend::reset_device(FT_HANDLE handle)
 {
-    // The chip's own reset request is not reachable through the tty; emptying both queues
-    // is what a reset achieves for the link.
+    // The chip's own reset request is not reachable through the tty without giving up the
+    // port; emptying both queues is what a reset achieves for the link.
+    qDebug("The serial driver offers no bridge reset that keeps the port open: only emptying "
+           "both queues");
     return purge(handle, FT_PURGE_RX | FT_PURGE_TX);
 }

@@ -15,15 +15,3 @@ rq7_worker::rq7_worker(QObject* parent)
     qRegisterMetaType<QList<rq7_bridge_info>>("QList<rq7_bridge_info>");
     connect(live_poll_timer, &QTimer::timeout, this, &rq7_worker::check_log_data);
 }
-
-void rq7_worker::not_available_yet(const char* operation) const
-{
-    qDebug() << operation << "is not available yet";
-}
-
-void rq7_worker::start_fw_program(QString fw_location)
-{
-    if (posted_to_worker("start_fw_program", Q_ARG(QString, fw_location)))
-        return;
-    not_available_yet("start_fw_program");
-}

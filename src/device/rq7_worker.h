@@ -132,6 +132,19 @@ private:
     /// find it.
     void store_variant();
 
+    // ---- bootloader and firmware (rq7_worker_firmware.cpp) ----
+    /// Reads a firmware image and refuses one that is not Intel HEX as the bootloader takes it.
+    FT_STATUS read_fw_image(const QString& fw_location, QByteArray& image);
+    FT_STATUS reset_into_bootloader();
+    FT_STATUS read_bootloader_greeting(QByteArray& greeting);
+    FT_STATUS recognise_bootloader(const QByteArray& greeting);
+    FT_STATUS program_fw(QString fw_location);
+    FT_STATUS start_fw_transfer();
+    FT_STATUS send_fw_lines(const QByteArray& image);
+    FT_STATUS finish_fw_transfer();
+    /// Sends one line and completes its handshake: XOFF ACK, then XON.
+    FT_STATUS write_fw_line(QByteArray line);
+
     /// Operations that need the link pause live logging first: returns whether it was
     /// running, to be handed to resume_live_logging afterwards.
     bool pause_live_logging();
@@ -149,7 +162,6 @@ private:
         return true;
     }
 
-    void not_available_yet(const char* operation) const;
     /// Keeps what a successful read found as the unit's newest backup.
     void save_backup(FT_STATUS read_status, const rq7_vars& from);
     rq7_bridge_info probe_bridge(const FT_DEVICE_LIST_INFO_NODE& node);

@@ -128,7 +128,9 @@ void rq7_sim_unit::host_to_unit(const QByteArray& bytes, sim_clock::time_point n
 {
     std::lock_guard<std::mutex> lock(mutex);
     produce_locked(now);
-    input.append(bytes);
+    if (bootloader)
+        bootloader_input_locked(bytes, now);
+    input.append(bytes); // frames are still recorded, though the bootloader ignores them
     parse_input_locked(now);
 }
 
@@ -388,7 +390,7 @@ void rq7_sim_unit::answer_read_locked(quint8 id, sim_clock::time_point now)
             data[22] = '\0';
         break;
     case param_reset_to_bootloader:
-        break; // the bootloader handshake joins here
+        break;
     case param_variant:
         data.append(static_cast<char>(variant_answer));
         break;
@@ -401,6 +403,8 @@ void rq7_sim_unit::answer_read_locked(quint8 id, sim_clock::time_point now)
     if (consume(wrong_read_header))
         reply[2] = static_cast<char>(0xFB);
     send_locked(reply + data, now);
+    if (id == param_reset_to_bootloader)
+        enter_bootloader_locked(now);
 }
 
 // ---- configuration and state ----
@@ -460,6 +464,7 @@ void rq7_sim_unit::fault_forget_writes(quint8 type)
 void rq7_sim_unit::clear_faults()
 {
     std::lock_guard<std::mutex> lock(mutex);
+    refused_line = 0;
     bad_stream_marker = stream_burst = 0;
     ignored_params.clear();
     ignored_types.clear();

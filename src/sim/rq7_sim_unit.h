@@ -102,6 +102,28 @@ public:
     /// Clears every fault switch.
     void clear_faults();
 
+    // ---- the bootloader (rq7_sim_bootloader.cpp) ----
+    // Reading parameter C0 restarts the unit into its bootloader, which greets and then takes
+    // lines ending in a carriage return: XOFF ACK once it has taken a line, XON when it is
+    // ready for the next. After a good end-of-file record it answers ACK XON and restarts
+    // into the new firmware.
+    /// What the bootloader sends when it starts; empty: it starts silently.
+    void set_bootloader_greeting(const QByteArray& text) { locked_set(greeting, text); }
+    /// The version the unit reports once an image was flashed completely.
+    void set_update_version(quint16 version) { locked_set(update_version, version); }
+    /// Time the bootloader takes to program one line, between its XOFF ACK and XON.
+    void set_line_program_time(std::chrono::microseconds time) { locked_set(line_time, time); }
+    std::chrono::microseconds line_program_time() const { return locked_get(line_time); }
+    std::chrono::microseconds current_link_delay() const { return locked_get(link_delay); }
+    /// Every line the bootloader took (without its carriage return), oldest first.
+    QList<QByteArray> bootloader_lines() const { return locked_get(boot_lines); }
+    /// Times the unit restarted into its bootloader on request.
+    int bootloader_entries() const { return locked_get(boot_entries); }
+    /// The bootloader answers the `number`-th line of a transfer (1: the first after a line
+    /// that is no record, such as a lone carriage return) with XOFF NAK, as for a line it
+    /// could not program; 0: no such fault.
+    void fault_refuse_line(int number) { locked_set(refused_line, number); }
+
     /// A plausible factory table record for output n (AUX, MAIN, GPO1, GPO2).
     static QByteArray factory_table(int n);
     static QByteArray factory_mode_block();
@@ -138,6 +160,10 @@ private:
     void answer_read_locked(quint8 id, sim_clock::time_point now);
     void store_write_locked(quint8 type, const QByteArray& payload);
     bool consume(int& counter);
+    // The bootloader.
+    void enter_bootloader_locked(sim_clock::time_point now);
+    void bootloader_input_locked(const QByteArray& bytes, sim_clock::time_point now);
+    void take_line_locked(const QByteArray& line, sim_clock::time_point now);
 
     mutable std::mutex mutex;
     QByteArray input;
@@ -177,4 +203,14 @@ private:
     QByteArray ignored_params;
     QByteArray ignored_types;
     QByteArray forgotten_types;
+
+    QByteArray greeting = "\r\nRQ7 BOOT v3.2\r\n";
+    quint16 update_version = 0x0202;
+    std::chrono::microseconds line_time{3000};
+    QByteArray boot_line; // collected up to the next carriage return
+    QList<QByteArray> boot_lines;
+    int boot_entries = 0;
+    int lines_taken = 0; // since the bootloader started
+    int refused_line = 0;
+    bool image_broken = false; // a line was refused: the image is not complete
 };
