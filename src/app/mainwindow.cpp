@@ -60,6 +60,7 @@ MainWindow::MainWindow(QWidget* parent)
     qInfo("Quorvane version %s %x", QUORVANE_VERSION, own_version);
 
     collect_table_widgets();
+    connect_table_graphs();
     init_tables();
     build_status_bar();
     set_connected_state(false);

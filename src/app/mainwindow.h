@@ -7,7 +7,8 @@
 // moves values between the widgets and the worker's variables, mainwindow_files.cpp keeps
 // settings files and preferences, mainwindow_modes.cpp the output modes and the value rules,
 // mainwindow_analog.cpp the analog inputs' conversion tables, mainwindow_units.cpp the boost
-// unit, mainwindow_live.cpp the live read-outs.
+// unit, mainwindow_live.cpp the live read-outs, mainwindow_scripts.cpp the tables' 3D graphs
+// and the settings wizard.
 #pragma once
 
 #include "d2xx.h"
@@ -174,6 +175,9 @@ private slots:
     void on_cust_ana_defaults_clicked();
     void on_cust_anb_defaults_clicked();
 
+    // 3D graphs and the settings wizard (mainwindow_scripts.cpp)
+    void on_btn_settings_wizard_clicked();
+
 private:
     /// The widgets of one table's tab and record. MAIN and AUX have the output limits, the
     /// GPOs their delays; the pointers of the other kind are null.
@@ -258,6 +262,12 @@ private:
     void set_cust_an_defaults(bool input_a);
     /// Runs each table's vertical-source handler again with its current source.
     void reapply_vertical_sources();
+
+    // ---- 3D graphs and the settings wizard (mainwindow_scripts.cpp) ----
+    void connect_table_graphs();
+    /// Clears the main table's selected cells, then ramps the table from 0 % at the start
+    /// corner to 100 % at the column of `full_rpm`, one row below the top.
+    void fill_main_gradient(int full_rpm);
 
     // ---- live read-outs (mainwindow_live.cpp) ----
     void reset_live_display();
