@@ -141,8 +141,6 @@ void test_mainwindow_scripts::wizard_rounds_full_rpm_only()
     const settings_wizard::points points = wizard.get_points();
     QCOMPARE(points.full_inj_rpm, 4500);
     QCOMPARE(points.start_inj_rpm, 4100);
-    QCOMPARE(points.start_inj_psi, 10.0);
-    QCOMPARE(points.full_inj_psi, 25.0);
     QVERIFY(!(wizard.windowFlags() & Qt::WindowContextHelpButtonHint));
 }
 
@@ -172,7 +170,6 @@ void test_mainwindow_scripts::wizard_builds_the_main_table()
     QCOMPARE(w<QDoubleSpinBox>("max_boost")->value(), 26.0);
     QCOMPARE(w<QDoubleSpinBox>("main_vert_axis_gt")->value(), 9.0);
     QCOMPARE(table->vert_header_at(0), 26.0);
-    QCOMPARE(table->vert_header_at(15), 9.0);
 
     const QStringList row1 = main_row(1);
     QCOMPARE(row1[full_column], QString("100"));
