@@ -61,6 +61,7 @@ MainWindow::MainWindow(QWidget* parent)
     qInfo("Quorvane version %s %x", QUORVANE_VERSION, own_version);
 
     collect_table_widgets();
+    connect_table_graphs();
     init_tables();
     watch_user_edits();
     build_status_bar();

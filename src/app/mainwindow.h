@@ -10,7 +10,8 @@
 // unit, mainwindow_live.cpp the live read-outs, mainwindow_calibration.cpp the MAP calibration
 // and the output overrides, mainwindow_edits.cpp the user's edits on their way to the unit
 // (bulk table edits, a field still being edited, writing over unread settings),
-// mainwindow_firmware.cpp the firmware update, Reset and the debug log.
+// mainwindow_firmware.cpp the firmware update, Reset and the debug log, mainwindow_scripts.cpp
+// the tables' 3D graphs and the settings wizard.
 #pragma once
 
 #include "d2xx.h"
@@ -214,6 +215,8 @@ private slots:
     void on_aux_override_reset_clicked();
     void on_gpo1_override_reset_clicked();
     void on_gpo2_override_reset_clicked();
+    // 3D graphs and the settings wizard (mainwindow_scripts.cpp)
+    void on_btn_settings_wizard_clicked();
 
 private:
     /// The widgets of one table's tab and record. MAIN and AUX have the output limits, the
@@ -323,6 +326,11 @@ private:
     void show_map_cal(bool active, const map_cal_set& values);
     void send_override(table_index output, const QSpinBox* percent);
     void release_override(table_index output, QSpinBox* percent);
+    // ---- 3D graphs and the settings wizard (mainwindow_scripts.cpp) ----
+    void connect_table_graphs();
+    /// Clears the main table's selected cells, then ramps the table from 0 % at the start
+    /// corner to 100 % at the column of `full_rpm`, one row below the top.
+    void fill_main_gradient(int full_rpm);
 
     // ---- live read-outs (mainwindow_live.cpp) ----
     void reset_live_display();

@@ -47,6 +47,9 @@ public:
     /// Moves the live-position lines to a point of the table, at most ten times a second.
     void set_highlight_position(quint16 rpm, double value);
 
+    /// Runs a script over the selected cells: each cell gets the script's result, 0..100.
+    void apply_script(QString script);
+
 signals:
     void many_cells_updated(QVector<double> values, int cols, int rows);
 
@@ -75,8 +78,10 @@ private:
     int block_offset(int row, int column) const;
     int highlight_x_for(quint16 rpm, double cw) const;
     int highlight_y_for(double value, double rh) const;
+    QModelIndexList sorted_selection() const;
     bool paste_single(const QString& part);
     void paste_block(const QStringList& parts, int rows, int cols);
+    void show_script_error(const QString& script, const QString& error);
 
     duty_table_delegate* delegate = nullptr;
     int highlight_y = 0;

@@ -15,14 +15,6 @@
 
 namespace {
 
-QModelIndexList sorted(QModelIndexList indexes)
-{
-    std::sort(indexes.begin(), indexes.end(), [](const QModelIndex& a, const QModelIndex& b) {
-        return a.row() != b.row() ? a.row() < b.row() : a.column() < b.column();
-    });
-    return indexes;
-}
-
 // The rest of the table (editor, byte coding, colours) works in 0..100, so pasted numbers
 // outside it are brought into it rather than stored as they came.
 bool to_percent(const QString& part, int& percent)
@@ -65,9 +57,19 @@ void duty_table::contextMenuEvent(QContextMenuEvent* event)
     menu.exec(event->globalPos());
 }
 
+/// The selected cells row by row, left to right within a row.
+QModelIndexList duty_table::sorted_selection() const
+{
+    QModelIndexList indexes = selectedIndexes();
+    std::sort(indexes.begin(), indexes.end(), [](const QModelIndex& a, const QModelIndex& b) {
+        return a.row() != b.row() ? a.row() < b.row() : a.column() < b.column();
+    });
+    return indexes;
+}
+
 void duty_table::copy()
 {
-    const QModelIndexList selected = sorted(selectedIndexes());
+    const QModelIndexList selected = sorted_selection();
     if (selected.isEmpty())
         return;
     QString text;
@@ -155,9 +157,4 @@ void duty_table::paste_block(const QStringList& parts, int rows, int cols)
             set_cell(row, column, QString::number(percent));
         }
     }
-}
-
-void duty_table::script()
-{
-    qDebug() << "Scripts are not available yet";
 }
