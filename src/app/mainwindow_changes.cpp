@@ -118,7 +118,6 @@ void MainWindow::queue_everything()
 
 void MainWindow::on_main_table_cellChanged(int, int)
 {
-    // The table's 3D graph follows its cells here once it exists.
     add_to_set(t_main);
 }
 
