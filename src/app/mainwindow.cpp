@@ -102,6 +102,7 @@ void MainWindow::connect_worker()
     connect(w, &rq7_worker::parsed_log_file, this, &MainWindow::when_parsed_log_file);
     connect(w, &rq7_worker::recall_data_ready, this, &MainWindow::when_recall_data_ready);
     connect(w, &rq7_worker::map_cal_data_ready, this, &MainWindow::when_map_cal_data_ready);
+    connect(w, &rq7_worker::backed_up, this, &MainWindow::when_backed_up);
 }
 
 void MainWindow::collect_table_widgets()

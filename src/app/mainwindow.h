@@ -104,6 +104,8 @@ public slots:
     void when_parsed_log_file();
     void when_recall_data_ready(rq7_frame data);
     void when_map_cal_data_ready(QList<quint16> values);
+    /// The backup asked for before Write All or a firmware update; goes on with that.
+    void when_backed_up(FT_STATUS status, QString file_name);
     /// The converter moved the active intercept with the atmospheric reading.
     void when_act_intercept_recalc(double act_intercept);
     /// Writes one formatted debug-log line to the console and the log file and shows it in
@@ -122,6 +124,9 @@ public slots:
     void all_fields_to_vars();
 
 private slots:
+    // backups (mainwindow_backups.cpp)
+    void on_act_open_backups_triggered();
+
     void on_act_reconnect_triggered();
 
     // firmware update, Reset and the debug log (mainwindow_firmware.cpp)
@@ -289,6 +294,16 @@ private:
     /// unit, written to it or opened from a file since it connected.
     bool may_write_over_unit();
 
+    // ---- backups (mainwindow_backups.cpp) ----
+    enum class after_backup { nothing, write_all, firmware };
+    /// Reads the unit into a backup, then does `next` (asking first when the backup failed).
+    void backup_then(after_backup next);
+    bool go_on_without_backup(after_backup next);
+    /// Write All once the unit is backed up.
+    void write_everything();
+    /// The firmware update once the unit is backed up.
+    void program_firmware(const QString& location);
+
     // ---- settings files and preferences (mainwindow_files.cpp) ----
     void restore_preferences();
     void save_preferences() const;
@@ -375,6 +390,8 @@ private:
     QObject edit_watch;
     /// The window holds the connected unit's settings (read from or written to it).
     bool unit_settings_known = false;
+    after_backup pending_after_backup = after_backup::nothing;
+    QString firmware_after_backup;
     /// The window holds settings opened from a file.
     bool settings_file_opened = false;
     /// This program's version as settings files record it: (major << 24) | (minor << 8) | patch.

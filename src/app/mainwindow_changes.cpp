@@ -389,6 +389,12 @@ void MainWindow::on_act_write_all_triggered()
     finish_focused_edit();
     if (!may_write_over_unit())
         return;
+    // Everything the unit holds is about to be replaced: keep a copy of it first.
+    backup_then(after_backup::write_all);
+}
+
+void MainWindow::write_everything()
+{
     ui->act_write->setEnabled(false);
     ui->act_write_all->setEnabled(false);
     queue_everything();

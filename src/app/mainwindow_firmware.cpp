@@ -83,6 +83,12 @@ void MainWindow::on_fw_update_clicked()
         QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
     if (answer != QMessageBox::Ok)
         return;
+    firmware_after_backup = location;
+    backup_then(after_backup::firmware);
+}
+
+void MainWindow::program_firmware(const QString& location)
+{
     fw_status->reset_rows();
     fw_status->show();
     worker()->start_fw_program(location);

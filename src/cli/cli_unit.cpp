@@ -36,7 +36,7 @@ rq7_worker* cli_unit::worker() const
     return controller->worker();
 }
 
-bool cli_unit::connect_unit(QString& error)
+bool cli_unit::connect_unit(QString& error, bool bootloader_ok)
 {
     bool opened = false;
     const bool answered = call([this] { worker()->open(); }, &rq7_worker::opened,
@@ -53,7 +53,7 @@ bool cli_unit::connect_unit(QString& error)
                 "'quorvane-cli list', or --port DEVICE, or --simulate)";
         return false;
     }
-    if (fw_version == 0) {
+    if (fw_version == 0 && !bootloader_ok) {
         error = "the unit does not answer: it may be in its bootloader (flash a firmware "
                 "image) or not powered";
         return false;

@@ -41,8 +41,9 @@ public:
     quint16 fw_version = 0;
     rq7_variant variant = variant_nv;
 
-    /// Opens the link; false with `error` saying what to try.
-    bool connect_unit(QString& error);
+    /// Opens the link; false with `error` saying what to try. A unit that answers only as
+    /// its bootloader (firmware version 0) is taken when `bootloader_ok`.
+    bool connect_unit(QString& error, bool bootloader_ok = false);
     QList<rq7_bridge_info> list_bridges();
     /// Reads every setting; the worker also keeps a backup of what it read.
     bool read_all(unit_settings& out, QString& error);

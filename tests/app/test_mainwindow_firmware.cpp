@@ -130,6 +130,7 @@ void test_mainwindow_firmware::update_flashes_the_unit()
     QSignalSpy transfer(w<QProgressBar>("program_bar"), &QProgressBar::valueChanged);
     start_update(fw_text::image(30));
     QCOMPARE(status->windowTitle(), QString("FW Programming..."));
+    QTRY_VERIFY(status->isVisible()); // once the unit is backed up
     QTest::keyClick(status, Qt::Key_Escape);
     QVERIFY(status->isVisible()); // only the update's end hides it
 
