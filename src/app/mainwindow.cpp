@@ -64,6 +64,7 @@ MainWindow::MainWindow(QWidget* parent)
     build_status_bar();
     set_connected_state(false);
     connect_worker();
+    init_live_view();
     watch_hotplug();
     restore_preferences();
 }
@@ -163,9 +164,4 @@ void MainWindow::watch_hotplug()
 
 void MainWindow::when_fw_programmed(FT_STATUS, quint16, rq7_variant) {}
 void MainWindow::when_fw_progress(uint) {}
-void MainWindow::when_log_data_ready(rq7_frame) {}
-void MainWindow::when_log_started() {}
-void MainWindow::when_log_stopped() {}
-void MainWindow::when_parsed_log_file() {}
-void MainWindow::when_recall_data_ready(rq7_frame) {}
 void MainWindow::when_map_cal_data_ready(QList<quint16>) {}

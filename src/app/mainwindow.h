@@ -7,7 +7,8 @@
 // moves values between the widgets and the worker's variables, mainwindow_files.cpp keeps
 // settings files and preferences, mainwindow_modes.cpp the output modes and the value rules,
 // mainwindow_analog.cpp the analog inputs' conversion tables, mainwindow_units.cpp the boost
-// unit, mainwindow_live.cpp the live read-outs.
+// unit, mainwindow_live.cpp the live read-outs and the live log graph, mainwindow_live_log.cpp
+// logging live data to files and opening them again.
 #pragma once
 
 #include "d2xx.h"
@@ -29,8 +30,10 @@ class QLabel;
 class QSpinBox;
 class VerticalLabel;
 class converter;
+class QTimer;
 class duty_table;
 class hotplug_monitor;
+class log_graph;
 class rq7_controller;
 class rq7_worker;
 
@@ -174,6 +177,18 @@ private slots:
     void on_cust_ana_defaults_clicked();
     void on_cust_anb_defaults_clicked();
 
+    // live view (mainwindow_live.cpp, mainwindow_live_log.cpp)
+    void on_act_logging_triggered(bool checked);
+    void on_live_display_format_currentIndexChanged(int index);
+    void on_live_collapse_toggled(bool checked);
+    void on_act_live_log_to_file_toggled(bool checked);
+    void on_live_log_use_timer_toggled(bool checked);
+    void on_live_log_timer_start_valueChanged(QString text);
+    void when_live_log_timer_expires();
+    void on_live_log_pre_trigger_valueChanged(int seconds);
+    void on_set_live_log_folder_clicked();
+    void on_open_live_log_file_clicked();
+
 private:
     /// The widgets of one table's tab and record. MAIN and AUX have the output limits, the
     /// GPOs their delays; the pointers of the other kind are null.
@@ -259,8 +274,21 @@ private:
     /// Runs each table's vertical-source handler again with its current source.
     void reapply_vertical_sources();
 
-    // ---- live read-outs (mainwindow_live.cpp) ----
+    // ---- live read-outs and graph (mainwindow_live.cpp) ----
+    void init_live_view();
+    void add_graph_curves();
     void reset_live_display();
+    void set_live_widgets_enabled(bool enabled);
+    /// Shows a live or recalled frame in the Live View fields and on the table tabs.
+    void show_frame(const rq7_frame& frame);
+    void show_live_fields(const rq7_frame& frame);
+    void show_table_live_values(const rq7_frame& frame);
+
+    // ---- live log files (mainwindow_live_log.cpp) ----
+    void arm_live_log_countdown();
+    void start_logging_to_file();
+    void stop_logging_to_file();
+    QString new_live_log_file_name() const;
 
     Ui::MainWindow* ui;
     rq7_controller* controller;
@@ -291,6 +319,13 @@ private:
     bool changes_pending = false;
     /// This program's version as settings files record it: (major << 24) | (minor << 8) | patch.
     quint32 own_version = 0;
+
+    // Live view.
+    log_graph* graph = nullptr;
+    bool live = false; // between the worker's log_started and log_stopped
+    QTimer* live_log_countdown = nullptr;
+    rq7_frame shown_frame; // shown again when the display format changes
+    bool frame_shown = false;
 
     // Preferences.
     QString settings_file_name;
