@@ -47,17 +47,17 @@ log_graph::log_graph(QWidget* parent)
     panner->setOrientations(Qt::Horizontal);
     panner->setMouseButton(Qt::RightButton, Qt::NoModifier);
 
-    legend = new QwtLegend();
-    legend->setDefaultItemMode(QwtLegendData::Checkable);
-    legend->setStatusTip("Click to enable/disable plots");
+    curve_legend = new QwtLegend();
+    curve_legend->setDefaultItemMode(QwtLegendData::Checkable);
+    curve_legend->setStatusTip("Click to enable/disable plots");
     // Fourteen entries beside the plot: small enough that all of them fit without scrolling.
-    QFont small = legend->font();
+    QFont small = curve_legend->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
-    legend->setFont(small);
-    if (QLayout* entries = legend->contentsWidget()->layout())
+    curve_legend->setFont(small);
+    if (QLayout* entries = curve_legend->contentsWidget()->layout())
         entries->setSpacing(0);
-    insertLegend(legend, QwtPlot::LeftLegend);
-    connect(legend, &QwtLegend::checked, this, &log_graph::when_legend_checked);
+    insertLegend(curve_legend, QwtPlot::LeftLegend);
+    connect(curve_legend, &QwtLegend::checked, this, &log_graph::when_legend_checked);
 
     enableAxis(xBottom, false);
     const double now = double(QDateTime::currentMSecsSinceEpoch());
@@ -189,7 +189,8 @@ void log_graph::remove_curve(const QString& name)
 
 void log_graph::set_legend_checked(QwtPlotCurve* curve, bool checked)
 {
-    if (auto* label = qobject_cast<QwtLegendLabel*>(legend->legendWidget(itemToInfo(curve)))) {
+    if (auto* label =
+            qobject_cast<QwtLegendLabel*>(curve_legend->legendWidget(itemToInfo(curve)))) {
         label->setMargin(1);
         label->setChecked(checked);
     }

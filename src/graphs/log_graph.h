@@ -90,7 +90,7 @@ private:
     unsigned window_length = window_samples;
     QwtPlotMarker* marker = nullptr;
 
-    QwtLegend* legend = nullptr;
+    QwtLegend* curve_legend = nullptr;
     QwtPlotPanner* panner = nullptr;
     plot_picker* picker = nullptr;
     QTimer* replot_timer = nullptr;

@@ -342,7 +342,7 @@ void test_worker_live::pre_trigger_seconds_begin_the_file()
     worker.set_log_file(name);
     worker.start_live_logging();
     QTRY_VERIFY_WITH_TIMEOUT(data.count() >= 120, 5000); // about 1.6 s
-    worker.enable_log_to_file(true);                      // the start condition
+    worker.enable_log_to_file(true);                     // the start condition
     const auto& times = worker.log_times();
     const auto& marks = worker.logged_to_file_marks();
     const int at_start = times.size();
