@@ -196,6 +196,10 @@ void MainWindow::when_log_stopped()
 
 void MainWindow::when_log_data_ready(rq7_frame frame)
 {
+    // Stopping takes one more frame after log_stopped; it is stored and plotted, but must
+    // not fill the read-outs that the stop has just reset.
+    if (!live)
+        return;
     show_frame(frame);
 }
 
