@@ -283,6 +283,7 @@ private:
     void show_frame(const rq7_frame& frame);
     void show_live_fields(const rq7_frame& frame);
     void show_table_live_values(const rq7_frame& frame);
+    void show_newest_frame();
 
     // ---- live log files (mainwindow_live_log.cpp) ----
     void arm_live_log_countdown();
@@ -326,6 +327,9 @@ private:
     QTimer* live_log_countdown = nullptr;
     rq7_frame shown_frame; // shown again when the display format changes
     bool frame_shown = false;
+    /// Live frames are shown at the screen's pace: the newest waits here for the timer.
+    QTimer* live_display_timer = nullptr;
+    rq7_frame newest_frame;
 
     // Preferences.
     QString settings_file_name;

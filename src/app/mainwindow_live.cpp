@@ -59,12 +59,20 @@ QString aux_master_name(quint8 code)
     }
 }
 
+/// Frames come 76 times a second and most read-outs keep their text from one to the next:
+/// an unchanged field is left alone rather than laid out and redrawn again.
+void show_text(QLineEdit* field, const QString& text)
+{
+    if (field->text() != text)
+        field->setText(text);
+}
+
 /// Shows a 10-bit reading in the chosen format; `physical` is its value in the user's unit.
 void show_counts(QLineEdit* field, int format, quint32 raw, const QString& physical)
 {
-    field->setText(format == f_physical      ? physical
-                   : format == f_raw_decimal ? QString::number(raw)
-                                             : hex(raw, 3));
+    show_text(field, format == f_physical      ? physical
+                     : format == f_raw_decimal ? QString::number(raw)
+                                               : hex(raw, 3));
 }
 
 /// The duty spin box takes the colour its percent has in the table.
@@ -93,6 +101,11 @@ void MainWindow::init_live_view()
             QOverload<QPointF>::of(&rq7_worker::recall_frame_at));
     connect(ui->max_engine_speed, QOverload<int>::of(&QSpinBox::valueChanged), graph,
             &log_graph::scale_rpm_axis);
+
+    live_display_timer = new QTimer(this);
+    live_display_timer->setSingleShot(true);
+    live_display_timer->setInterval(log_graph::replot_interval_ms);
+    connect(live_display_timer, &QTimer::timeout, this, &MainWindow::show_newest_frame);
 
     live_log_countdown = new QTimer(this);
     live_log_countdown->setSingleShot(true);
@@ -185,6 +198,7 @@ void MainWindow::when_log_started()
 void MainWindow::when_log_stopped()
 {
     live = false;
+    live_display_timer->stop();
     ui->act_logging->setIcon(red_icon);
     set_live_widgets_enabled(false);
     ui->act_logging->setChecked(false);
@@ -200,7 +214,17 @@ void MainWindow::when_log_data_ready(rq7_frame frame)
     // not fill the read-outs that the stop has just reset.
     if (!live)
         return;
-    show_frame(frame);
+    // 76 frames a second are more than a screen shows: each redraw of the read-outs (and of
+    // the group boxes behind them) shows the newest frame, at the graph's pace.
+    newest_frame = frame;
+    if (!live_display_timer->isActive())
+        live_display_timer->start();
+}
+
+void MainWindow::show_newest_frame()
+{
+    if (live)
+        show_frame(newest_frame);
 }
 
 void MainWindow::when_recall_data_ready(rq7_frame frame)
@@ -297,7 +321,7 @@ void MainWindow::show_live_fields(const rq7_frame& f)
                 one_decimal(clamped(f.aux_current) / counts_per_amp));
     show_counts(ui->live_main_current, format, f.main_current,
                 one_decimal(clamped(f.main_current) / counts_per_amp));
-    ui->live_rpm->setText(format == f_raw_hex ? hex(f.rpm, 4) : QString::number(f.rpm));
+    show_text(ui->live_rpm, format == f_raw_hex ? hex(f.rpm, 4) : QString::number(f.rpm));
     const std::pair<QLineEdit*, quint16> duties[] = {{ui->live_aux_duty, f.aux_duty},
                                                      {ui->live_main_duty, f.main_duty},
                                                      {ui->live_gpo1_duty, f.gpo1_duty},
@@ -306,11 +330,11 @@ void MainWindow::show_live_fields(const rq7_frame& f)
         show_counts(duty.first, format, duty.second, QString::number(duty_percent(duty.second)));
     for (const auto& gpi : {std::make_pair(ui->live_gpi1_state, f.gpi1_state),
                             std::make_pair(ui->live_gpi2_state, f.gpi2_state)})
-        gpi.first->setText(format == f_physical ? (gpi.second ? "High" : "Low")
-                                                : QString::number(gpi.second));
-    ui->live_aux_master->setText(format == f_physical      ? aux_master_name(f.aux_master)
-                                 : format == f_raw_decimal ? QString::number(f.aux_master)
-                                                           : hex(f.aux_master, 2));
+        show_text(gpi.first, format == f_physical ? (gpi.second ? "High" : "Low")
+                                                  : QString::number(gpi.second));
+    show_text(ui->live_aux_master, format == f_physical      ? aux_master_name(f.aux_master)
+                                   : format == f_raw_decimal ? QString::number(f.aux_master)
+                                                             : hex(f.aux_master, 2));
 }
 
 void MainWindow::show_table_live_values(const rq7_frame& f)

@@ -101,7 +101,7 @@ log_graph::log_graph(QWidget* parent)
     replot_timer = new QTimer(this);
     replot_timer->setSingleShot(true);
     replot_timer->setInterval(replot_interval_ms);
-    connect(replot_timer, &QTimer::timeout, this, &log_graph::replot_now);
+    connect(replot_timer, &QTimer::timeout, this, &log_graph::replot);
 }
 
 log_graph::~log_graph()
@@ -230,12 +230,8 @@ void log_graph::show_time_window(double right)
 
 void log_graph::when_point_selected(QPointF point)
 {
-    const qint64 ms = qint64(point.x());
-    QwtText label(QString::number(ms) + "\n" +
-                  QDateTime::fromMSecsSinceEpoch(ms).toString("hh:mm:ss.zzz"));
-    label.setBackgroundBrush(QColor(255, 255, 255, 200));
-    marker->setLabel(label);
     marker->setXValue(point.x());
+    marker_label_stale = true;
     if (marker->plot() != this)
         marker->attach(this);
     marker->setVisible(true);
@@ -264,7 +260,16 @@ void log_graph::request_replot()
         replot_timer->start();
 }
 
-void log_graph::replot_now()
+void log_graph::replot()
 {
-    replot();
+    if (marker_label_stale) {
+        // Milliseconds since 1970 over the same instant as local time of day.
+        const qint64 ms = qint64(marker->xValue());
+        QwtText label(QString::number(ms) + "\n" +
+                      QDateTime::fromMSecsSinceEpoch(ms).toString("hh:mm:ss.zzz"));
+        label.setBackgroundBrush(QColor(255, 255, 255, 200));
+        marker->setLabel(label);
+        marker_label_stale = false;
+    }
+    QwtPlot::replot();
 }

@@ -72,10 +72,11 @@ public slots:
     void scale_rpm_axis(int max);
     /// The log was emptied: the marker goes, the window shows the present.
     void when_log_cleared();
+    /// Redraws now (also what the coalescing timer runs).
+    void replot() override;
 
 private slots:
     void when_legend_checked(const QVariant& item_info, bool enable);
-    void replot_now();
 
 private:
     void register_curve(QwtPlotCurve* curve, const QString& name,
@@ -89,6 +90,9 @@ private:
     QHash<QString, QwtPlotCurve*> curves;
     unsigned window_length = window_samples;
     QwtPlotMarker* marker = nullptr;
+    /// The marker moved since its label was written: the label (a local time, which costs
+    /// a look at the time zone) is written once per redraw, not once per frame.
+    bool marker_label_stale = false;
 
     QwtLegend* curve_legend = nullptr;
     QwtPlotPanner* panner = nullptr;
