@@ -95,7 +95,9 @@ void fill(rq7_log& log, tsafe_qvector<unsigned int>& marks, int samples)
     QVector<unsigned int> flags;
     for (int i = 0; i < samples; ++i) {
         frames.append(rq7_frame(bench::live_record(i), start_ms + qint64(i * period_ms)));
-        flags.append((i / 5000) % 3 == 0 ? 1 : 0); // recorded to a file now and then
+        // A stretch recorded to a file within the window, the same in every log size.
+        const int from_end = samples - i;
+        flags.append(from_end > 300 && from_end <= 1000 ? 1 : 0);
         if (frames.size() == 65536 || i == samples - 1) {
             marks.append(flags);
             log.append(frames);
