@@ -1,12 +1,14 @@
 // Pictures of every page of the main window, connected to the simulated unit, for checking
 // the layout by eye:
 //
-//     window_shots [output folder] [width height]
+//     window_shots [output folder] [width height] [--live seconds]
 //
-// writes <folder>/quorvane_<page>.png (default folder /tmp, size 1280 x 800).
+// writes <folder>/quorvane_<page>.png (default folder /tmp, size 1280 x 800). With --live the
+// pictures are taken after that many seconds of live updates from the simulated unit.
 #include "mainwindow.h"
 #include "sim_backend.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,7 +23,13 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName("Velkaro");
     QCoreApplication::setApplicationName("Quorvane");
     QCoreApplication::setApplicationVersion("2.11.0");
-    const QStringList args = app.arguments();
+    QStringList args = app.arguments();
+    int live_seconds = 0;
+    const int live_at = args.indexOf("--live");
+    if (live_at > 0 && live_at + 1 < args.size()) {
+        live_seconds = args.at(live_at + 1).toInt();
+        args.erase(args.begin() + live_at, args.begin() + live_at + 2);
+    }
     const QString folder = args.size() > 1 ? args.at(1) : QDir::tempPath();
     const int width = args.size() > 3 ? args.at(2).toInt() : 1280;
     const int height = args.size() > 3 ? args.at(3).toInt() : 800;
@@ -43,6 +51,15 @@ int main(int argc, char* argv[])
     }
 
     auto* tabs = window.findChild<QTabWidget*>("main_tab");
+    if (live_seconds > 0) {
+        tabs->setCurrentWidget(window.findChild<QWidget*>("live"));
+        window.findChild<QAction*>("act_logging")->trigger();
+        waited.restart();
+        while (waited.elapsed() < live_seconds * 1000) {
+            app.processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(5);
+        }
+    }
     int failures = 0;
     for (int page = 0; page < tabs->count(); ++page) {
         tabs->setCurrentIndex(page);

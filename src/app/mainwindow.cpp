@@ -68,6 +68,7 @@ MainWindow::MainWindow(QWidget* parent)
     set_connected_state(false);
     connect_worker();
     init_calibration();
+    init_live_view();
     watch_hotplug();
     restore_preferences();
     init_firmware_and_log();
@@ -169,8 +170,3 @@ void MainWindow::watch_hotplug()
 }
 
 void MainWindow::when_fw_progress(uint) {}
-void MainWindow::when_log_data_ready(rq7_frame) {}
-void MainWindow::when_log_started() {}
-void MainWindow::when_log_stopped() {}
-void MainWindow::when_parsed_log_file() {}
-void MainWindow::when_recall_data_ready(rq7_frame) {}

@@ -7,11 +7,13 @@
 // moves values between the widgets and the worker's variables, mainwindow_files.cpp keeps
 // settings files and preferences, mainwindow_modes.cpp the output modes and the value rules,
 // mainwindow_analog.cpp the analog inputs' conversion tables, mainwindow_units.cpp the boost
-// unit, mainwindow_live.cpp the live read-outs, mainwindow_calibration.cpp the MAP calibration
-// and the output overrides, mainwindow_edits.cpp the user's edits on their way to the unit
-// (bulk table edits, a field still being edited, writing over unread settings),
-// mainwindow_firmware.cpp the firmware update, Reset and the debug log, mainwindow_scripts.cpp
-// the tables' 3D graphs and the settings wizard.
+// unit, mainwindow_live.cpp the live read-outs and the live log graph, mainwindow_live_log.cpp
+// logging live data to files and opening them again, mainwindow_calibration.cpp the MAP
+// calibration and the output overrides, mainwindow_edits.cpp the user's edits on their way to
+// the unit (bulk table edits, a field still being edited, writing over unread settings),
+// mainwindow_firmware.cpp the firmware update, Reset and the debug log,
+// mainwindow_scripts.cpp the tables' 3D graphs and the settings wizard,
+// mainwindow_backups.cpp the backups taken before the unit is overwritten.
 #pragma once
 
 #include "d2xx.h"
@@ -36,10 +38,12 @@ class QLabel;
 class QSpinBox;
 class VerticalLabel;
 class converter;
+class QTimer;
 class duty_table;
 class fw_program_status;
 class hotplug_monitor;
 struct map_cal_set;
+class log_graph;
 class rq7_controller;
 class rq7_worker;
 
@@ -222,6 +226,17 @@ private slots:
     void on_gpo2_override_reset_clicked();
     // 3D graphs and the settings wizard (mainwindow_scripts.cpp)
     void on_btn_settings_wizard_clicked();
+    // live view (mainwindow_live.cpp, mainwindow_live_log.cpp)
+    void on_act_logging_triggered(bool checked);
+    void on_live_display_format_currentIndexChanged(int index);
+    void on_live_collapse_toggled(bool checked);
+    void on_act_live_log_to_file_toggled(bool checked);
+    void on_live_log_use_timer_toggled(bool checked);
+    void on_live_log_timer_start_valueChanged(QString text);
+    void when_live_log_timer_expires();
+    void on_live_log_pre_trigger_valueChanged(int seconds);
+    void on_set_live_log_folder_clicked();
+    void on_open_live_log_file_clicked();
 
 private:
     /// The widgets of one table's tab and record. MAIN and AUX have the output limits, the
@@ -347,8 +362,22 @@ private:
     /// corner to 100 % at the column of `full_rpm`, one row below the top.
     void fill_main_gradient(int full_rpm);
 
-    // ---- live read-outs (mainwindow_live.cpp) ----
+    // ---- live read-outs and graph (mainwindow_live.cpp) ----
+    void init_live_view();
+    void add_graph_curves();
     void reset_live_display();
+    void set_live_widgets_enabled(bool enabled);
+    /// Shows a live or recalled frame in the Live View fields and on the table tabs.
+    void show_frame(const rq7_frame& frame);
+    void show_live_fields(const rq7_frame& frame);
+    void show_table_live_values(const rq7_frame& frame);
+    void show_newest_frame();
+
+    // ---- live log files (mainwindow_live_log.cpp) ----
+    void arm_live_log_countdown();
+    void start_logging_to_file();
+    void stop_logging_to_file();
+    QString new_live_log_file_name() const;
 
     // ---- firmware update and debug log (mainwindow_firmware.cpp) ----
     void init_firmware_and_log();
@@ -396,6 +425,16 @@ private:
     bool settings_file_opened = false;
     /// This program's version as settings files record it: (major << 24) | (minor << 8) | patch.
     quint32 own_version = 0;
+
+    // Live view.
+    log_graph* graph = nullptr;
+    bool live = false; // between the worker's log_started and log_stopped
+    QTimer* live_log_countdown = nullptr;
+    rq7_frame shown_frame; // shown again when the display format changes
+    bool frame_shown = false;
+    /// Live frames are shown at the screen's pace: the newest waits here for the timer.
+    QTimer* live_display_timer = nullptr;
+    rq7_frame newest_frame;
 
     // Preferences.
     QString settings_file_name;

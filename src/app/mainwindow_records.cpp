@@ -10,6 +10,7 @@
 
 #include "converter.h"
 #include "duty_table.h"
+#include "log_graph.h"
 #include "vertical_label.h"
 
 #include <QDebug>
@@ -260,8 +261,8 @@ void MainWindow::byteArray_to_gui(table_index table, QByteArray record)
                  qUtf8Printable(table_names.value(table)));
     }
     ui->max_engine_speed->setValue(u16_at(record, horz_breakpoints_at + 2 * (breakpoints - 1)));
-    // The live log graph's RPM axis (its right axis) follows max_engine_speed: rescale it to
-    // 0..max_engine_speed here once the graph is part of the window.
+    // Loading may keep the field's signals blocked; the graph's RPM axis follows it anyway.
+    ui->live_log_graph->scale_rpm_axis(ui->max_engine_speed->value());
 
     w->vert_axis->setCurrentIndex(source);
     apply_vertical_source(table, w->vert_axis->currentIndex());

@@ -69,6 +69,8 @@ public slots:
     void start_fw_program(QString fw_location);
     void set_log_file(QString filename);
     void enable_log_to_file(bool enable);
+    /// Seconds of samples already stored that a new log file starts with (0: none).
+    void set_log_pre_trigger(uint seconds);
     void start_live_logging();
     void stop_live_logging(bool immediately);
     void stop_live_logging();
@@ -124,8 +126,12 @@ private:
     FT_STATUS purge_or_disconnect();
     /// Sends the stop request and lets the stream drain; part of stopping live logging.
     void send_stop_request();
-    /// Waits up to `loop_for_ms` for a whole live frame; false when none is there.
+    /// Waits up to `loop_for_ms` for the rest of a live frame; false when it is not there.
     bool live_frame_waiting(uint loop_for_ms);
+    /// Reads the rest of a live frame into `live_partial`; true once it holds a whole one.
+    bool read_live_frame();
+    /// Writes the stored samples of the last pre-trigger seconds to a newly opened log file.
+    void write_pre_trigger_samples();
     /// Writes the variable store's settings section at the end of the live-log file.
     bool write_settings_section(const QString& name);
     /// Keeps the connected unit's variant in the variable store, where files and the window
@@ -179,4 +185,6 @@ private:
     tsafe_qvector<unsigned int> logged_marks;
     settings_backup backups;
     QString last_backup;
+    QByteArray live_partial; // the start of a live frame that a short read cut off
+    qint64 pre_trigger_ms = 0;
 };

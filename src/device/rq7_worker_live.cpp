@@ -40,6 +40,7 @@ void rq7_worker::start_live_logging()
         stop_live_logging(true);
         return;
     }
+    live_partial.clear();
     live_poll_timer->setTimerType(Qt::PreciseTimer);
     live_poll_timer->start(poll_interval_ms);
     emit log_started();
@@ -56,19 +57,25 @@ void rq7_worker::stop_live_logging(bool immediately)
 {
     if (posted_to_worker("stop_live_logging", Q_ARG(bool, immediately)))
         return;
+    const bool was_logging = live_poll_timer->isActive();
     live_poll_timer->stop();
     emit log_stopped();
     if (!link_open()) {
         qWarning("Can't stop logging, not connected");
+        live_partial.clear();
         return;
     }
     if (immediately) {
         qDebug("Stop logging immediately");
+    } else if (!was_logging) {
+        // Whatever waits in the bridge now is no frame of a recording: it is purged below.
+        qDebug("Not logging, nothing to read before stopping");
     } else {
         qDebug("Reading one more time before stopping logging");
         check_log_data_for_period(last_frame_wait_ms);
     }
     send_stop_request();
+    live_partial.clear(); // the rest of a cut frame went with the purge
 }
 
 void rq7_worker::send_stop_request()
@@ -125,7 +132,7 @@ bool rq7_worker::live_frame_waiting(uint loop_for_ms)
             close();
             return false;
         }
-        if (waiting >= live_frame_size)
+        if (waiting >= DWORD(live_frame_size - live_partial.size()))
             break;
         if (slept >= loop_for_ms)
             return false;
@@ -149,25 +156,39 @@ void rq7_worker::check_log_data_for_period(uint loop_for_ms)
         return;
 
     // One frame per poll, even when more are waiting: a backlog is worked off tick by tick.
-    char bytes[live_frame_size];
-    DWORD read = 0;
-    if (ft_read_wrap(handle, bytes, live_frame_size, &read) != FT_OK) {
-        qCritical("Could not read from device");
+    if (!read_live_frame())
         return;
-    }
-    if (read < static_cast<DWORD>(live_frame_size)) {
-        qCritical("Did not read out the expected number of bytes: exp_bytes=%ld, read bytes=%ld",
-                  long(live_frame_size), long(read));
-        return;
-    }
-    if (quint8(bytes[68]) != 0xAA || quint8(bytes[69]) != 0xBB) {
+    QByteArray bytes;
+    bytes.swap(live_partial);
+    if (quint8(bytes.at(68)) != 0xAA || quint8(bytes.at(69)) != 0xBB) {
         qWarning("Log message not valid, stopping logging");
         stop_live_logging(true);
         return;
     }
-    const rq7_frame frame(QByteArray::fromRawData(bytes, live_frame_size));
+    const rq7_frame frame(bytes);
     record_live_frame(frame, live_log, logged_marks, live_log_file, logging_to_file);
     emit log_data_ready(frame);
+}
+
+// A short read takes bytes of the stream all the same: they are the start of the frame, and
+// the next poll reads only the rest. Thrown away, they would shift every later frame by their
+// length, and the next end marker check would stop logging.
+bool rq7_worker::read_live_frame()
+{
+    const int need = live_frame_size - live_partial.size();
+    char bytes[live_frame_size];
+    DWORD read = 0;
+    if (ft_read_wrap(handle, bytes, DWORD(need), &read) != FT_OK) {
+        qCritical("Could not read from device");
+        return false;
+    }
+    live_partial.append(bytes, int(qMin(read, DWORD(need))));
+    if (read < DWORD(need)) {
+        qCritical("Did not read out the expected number of bytes: exp_bytes=%ld, read bytes=%ld",
+                  long(need), long(read));
+        return false;
+    }
+    return true;
 }
 
 void rq7_worker::set_log_file(QString filename)
@@ -198,6 +219,33 @@ void rq7_worker::enable_log_to_file(bool enable)
         return;
     }
     logging_to_file = true;
+    write_pre_trigger_samples();
+}
+
+void rq7_worker::set_log_pre_trigger(uint seconds)
+{
+    if (posted_to_worker("set_log_pre_trigger", Q_ARG(uint, seconds)))
+        return;
+    pre_trigger_ms = qint64(seconds) * 1000;
+}
+
+// The moments before the start condition are often the interesting ones: a new file begins
+// with the samples of the last pre-trigger seconds that the store already holds, marked as
+// logged to file like every sample written after them.
+void rq7_worker::write_pre_trigger_samples()
+{
+    const int n = live_log.size();
+    if (pre_trigger_ms <= 0 || n == 0 || !live_poll_timer->isActive())
+        return;
+    const tsafe_qvector<qint64>& times = live_log.timestamps();
+    const qint64 from_time = times.at(n - 1) - pre_trigger_ms;
+    int first = n;
+    while (first > 0 && times.at(first - 1) >= from_time)
+        --first;
+    qDebug() << "Writing" << n - first << "samples from before the start of logging";
+    for (int i = first; i < n; ++i)
+        if (live_log_file.write_frame(live_log.at(i)))
+            logged_marks.replace(i, 1);
 }
 
 bool rq7_worker::write_settings_section(const QString& name)

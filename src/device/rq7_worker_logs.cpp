@@ -18,7 +18,10 @@ void rq7_worker::recall_frame_at(QPointF point)
 {
     if (posted_to_worker("recall_frame_at", Q_ARG(QPointF, point)))
         return;
-    emit recall_data_ready(live_log.roughly_at(static_cast<qint64>(point.x())));
+    // Only a sample the log really holds is recalled: an all-zero frame would look like data.
+    const int position = live_log.recall_index(static_cast<qint64>(point.x()));
+    if (position >= 0)
+        emit recall_data_ready(live_log.at(position));
 }
 
 void rq7_worker::parse_log_file(QString filename)

@@ -114,10 +114,8 @@ int rq7_log::scan_for_nearest(const QVector<qint64>& stamps, qint64 t) const
         }
     };
 
-    // Timestamps out of order in a file can cut the log into many sorted stretches; when
-    // searching each would cost more than looking at every sample, look at every sample.
     const int stretches = sorted_starts.size();
-    if (qint64(stretches) * (log2_ceil(n) + 1) >= n) {
+    if (!search_each_stretch(n)) {
         for (int p = 0; p < n; ++p)
             if (bucket_of(stamps[p]) == bucket)
                 consider(p);
@@ -131,6 +129,60 @@ int rq7_log::scan_for_nearest(const QVector<qint64>& stamps, qint64 t) const
                                        [bucket](qint64 x) { return bucket_of(x) < bucket; });
         for (int p = int(it - begin); p < to && bucket_of(stamps[p]) == bucket; ++p)
             consider(p);
+    }
+    return best;
+}
+
+// Timestamps out of order in a file can cut the log into many sorted stretches; when
+// searching each would cost more than looking at every sample, look at every sample.
+bool rq7_log::search_each_stretch(int n) const
+{
+    return qint64(sorted_starts.size()) * (log2_ceil(n) + 1) < n;
+}
+
+int rq7_log::recall_index(qint64 t) const
+{
+    return times.read_locked([&](const QVector<qint64>& stamps) {
+        const int found = scan_for_nearest(stamps, t);
+        return found >= 0 ? found : nearest_in_time(stamps, t);
+    });
+}
+
+// An empty bucket must not answer with a sample that was never there: the nearest real one
+// stands in. Of two equally near, the earlier in time; of equal timestamps, the first stored.
+int rq7_log::nearest_in_time(const QVector<qint64>& stamps, qint64 t) const
+{
+    const int n = stamps.size();
+    int best = -1;
+    quint64 best_distance = 0;
+    auto consider = [&](int p) {
+        // Unsigned: extreme timestamps from a file must not overflow the difference.
+        const quint64 distance =
+            stamps[p] < t ? quint64(t) - quint64(stamps[p]) : quint64(stamps[p]) - quint64(t);
+        const bool better = best < 0 || distance < best_distance ||
+                            (distance == best_distance &&
+                             (stamps[p] < stamps[best] || (stamps[p] == stamps[best] && p < best)));
+        if (better) {
+            best = p;
+            best_distance = distance;
+        }
+    };
+    if (!search_each_stretch(n)) {
+        for (int p = 0; p < n; ++p)
+            consider(p);
+        return best;
+    }
+    const int stretches = sorted_starts.size();
+    const auto begin = stamps.constBegin();
+    for (int s = 0; s < stretches; ++s) {
+        const auto from = begin + qMin(sorted_starts[s], n);
+        const auto to = begin + (s + 1 < stretches ? qMin(sorted_starts[s + 1], n) : n);
+        // The first sample at or after t, and the first of those just before it.
+        const auto after = std::lower_bound(from, to, t);
+        if (after != to)
+            consider(int(after - begin));
+        if (after != from)
+            consider(int(std::lower_bound(from, after, *(after - 1)) - begin));
     }
     return best;
 }

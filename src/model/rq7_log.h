@@ -66,6 +66,10 @@ public:
     rq7_frame roughly_at(qint64 t) const;
     /// Position of the sample `roughly_at` returns, or -1 (worker thread).
     int roughly_index(qint64 t) const;
+    /// Position of the sample to show for a time picked on the graph: the one `roughly_at`
+    /// finds, or, when t's bucket is empty, the sample nearest in time (of two equally near,
+    /// the earlier). -1 only for an empty log (worker thread).
+    int recall_index(qint64 t) const;
     /// Removes every sample and gives the memory back (worker thread).
     void clear();
 
@@ -82,6 +86,8 @@ public:
 private:
     void note_position(qint64 stamp, int position);
     int scan_for_nearest(const QVector<qint64>& stamps, qint64 t) const;
+    int nearest_in_time(const QVector<qint64>& stamps, qint64 t) const;
+    bool search_each_stretch(int n) const;
 
     // The bucket index: positions where the timestamps stop rising. Between two of them the
     // timestamps are sorted, so the samples of one 32 ms bucket are a run found by binary

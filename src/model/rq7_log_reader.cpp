@@ -208,10 +208,13 @@ void rq7_log_reader::take_sample(const char* begin, const char* end, qint64 leng
     const char* parts_end = overlong ? end_of_held_parts(begin, end) : end;
     rq7_frame frame;
     if (!rq7_frame::parse_csv(begin, parts_end, frame)) {
+        // A line cut short by a crash or a line of junk is no sample: stored, its missing
+        // fields would read as zeros, and its timestamp would break the logged stretches.
         rq7_frame::report_bad_line(begin, end, length);
         ++bad_line_count;
+        return;
     }
-    add_sample(frame); // a line that did not parse still counts with what it gave
+    add_sample(frame);
 }
 
 void rq7_log_reader::add_sample(const rq7_frame& frame)

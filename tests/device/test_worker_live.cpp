@@ -51,6 +51,7 @@ class test_worker_live : public QObject
 private slots:
     void a_frame_is_taken_only_when_whole();
     void a_backlog_is_worked_off_one_frame_per_poll();
+    void short_reads_keep_the_stream_in_step();
     void stream_runs_and_stops_cleanly();
     void bad_end_marker_stops_logging();
     void stop_without_logging_still_sends_the_stop_request();
@@ -58,6 +59,7 @@ private slots:
     void file_logging_writes_header_once_and_reads_back();
     void runs_apart_in_one_file_are_marked_apart();
     void parse_refused_while_logging_and_recall();
+    void pre_trigger_seconds_begin_the_file();
 };
 
 void test_worker_live::a_frame_is_taken_only_when_whole()
@@ -99,6 +101,31 @@ void test_worker_live::a_backlog_is_worked_off_one_frame_per_poll()
     QCOMPARE(data.count(), 3);
     QCOMPARE(data.at(2).at(0).value<rq7_frame>().rpm, quint16(3000));
     QCOMPARE(log.count("Enqueued mesages:"), 2); // 3, then 2 waiting; not for the last one
+}
+
+void test_worker_live::short_reads_keep_the_stream_in_step()
+{
+    sim_fixture f;
+    rq7_worker worker;
+    worker.open();
+    QSignalSpy stopped(&worker, &rq7_worker::log_stopped);
+    QSignalSpy data(&worker, &rq7_worker::log_data_ready);
+    log_capture log;
+    worker.start_live_logging();
+    QTRY_VERIFY_WITH_TIMEOUT(data.count() >= 5, 5000);
+    f.sim->short_next_reads(3); // a frame cut after 69 bytes, then two reads that bring none
+    const int before = data.count();
+    QTRY_VERIFY_WITH_TIMEOUT(data.count() >= before + 20, 5000);
+    worker.stop_live_logging(true);
+    QCOMPARE(stopped.count(), 1); // only the stop asked for
+    QVERIFY(!log.contains("Log message not valid, stopping logging"));
+    QVERIFY(log.contains("Did not read out the expected number of bytes", QtCriticalMsg));
+    // The unit numbers its frames: every one arrived, whole and in order.
+    const auto& numbers = worker.log_column(e_result);
+    for (int i = 1; i < numbers.size(); ++i)
+        QCOMPARE(numbers.at(i), numbers.at(i - 1) + 1);
+    QCOMPARE(worker.log_column(e_batt_adc).at(numbers.size() - 1),
+             uint(data.last().at(0).value<rq7_frame>().batt_adc));
 }
 
 void test_worker_live::stream_runs_and_stops_cleanly()
@@ -159,9 +186,15 @@ void test_worker_live::stop_without_logging_still_sends_the_stop_request()
     worker.open();
     f.unit->clear_received_frames();
     QSignalSpy stopped(&worker, &rq7_worker::log_stopped);
+    QSignalSpy data(&worker, &rq7_worker::log_data_ready);
+    f.unit->send_raw(live_frame(1234)); // a stray frame waiting in the bridge
+    QThread::msleep(10);
     worker.stop_live_logging();
     QCOMPARE(stopped.count(), 1);
     QCOMPARE(f.unit->received_frames(), QList<QByteArray>{fixed_frame(frame_stop_live_data)});
+    QCOMPARE(data.count(), 0); // not taken into the log: purged
+    QCOMPARE(worker.log_times().size(), 0);
+    QCOMPARE(worker.logged_to_file_marks().size(), 0);
 }
 
 void test_worker_live::operations_pause_and_resume_the_stream()
@@ -284,9 +317,54 @@ void test_worker_live::parse_refused_while_logging_and_recall()
     QCOMPARE(recalled.count(), 1);
     QCOMPARE(recalled.at(0).at(0).value<rq7_frame>().timestamp, second.timestamp);
 
+    // A time whose 32 ms bucket holds nothing recalls the nearest real sample, not zeros.
+    const rq7_frame first = data.at(0).at(0).value<rq7_frame>();
+    worker.recall_frame_at(QPointF(first.timestamp - 5000, 0));
+    QCOMPARE(recalled.count(), 2);
+    QCOMPARE(recalled.at(1).at(0).value<rq7_frame>(), first);
+
     worker.clear_live_logs();
     QCOMPARE(worker.log_times().size(), 0);
     QCOMPARE(worker.logged_to_file_marks().size(), 0);
+    worker.recall_frame_at(QPointF(second.timestamp, 0));
+    QCOMPARE(recalled.count(), 2); // an empty log recalls nothing
+}
+
+void test_worker_live::pre_trigger_seconds_begin_the_file()
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath("pre.vklog");
+    sim_fixture f;
+    rq7_worker worker;
+    worker.open();
+    QSignalSpy data(&worker, &rq7_worker::log_data_ready);
+    worker.set_log_pre_trigger(1);
+    worker.set_log_file(name);
+    worker.start_live_logging();
+    QTRY_VERIFY_WITH_TIMEOUT(data.count() >= 120, 5000); // about 1.6 s
+    worker.enable_log_to_file(true);                     // the start condition
+    const auto& times = worker.log_times();
+    const auto& marks = worker.logged_to_file_marks();
+    const int at_start = times.size();
+    const qint64 newest = times.at(at_start - 1);
+    int before_start = 0;
+    for (int i = 0; i < at_start; ++i) {
+        const bool kept = times.at(i) >= newest - 1000;
+        QCOMPARE(marks.at(i), kept ? 1u : 0u);
+        before_start += kept;
+    }
+    QVERIFY(before_start >= 60 && before_start < at_start);
+    QTRY_VERIFY_WITH_TIMEOUT(times.size() >= at_start + 10, 5000);
+    worker.stop_live_logging(true);
+    worker.enable_log_to_file(false);
+    const int total = times.size();
+
+    // The file holds the kept samples and everything after them, as one logged stretch.
+    worker.parse_log_file(name);
+    QCOMPARE(times.size(), before_start + (total - at_start));
+    QCOMPARE(times.at(0), data.at(at_start - before_start).at(0).value<rq7_frame>().timestamp);
+    for (int i = 0; i < marks.size(); ++i)
+        QCOMPARE(marks.at(i), 1u);
 }
 
 QTEST_GUILESS_MAIN(test_worker_live)

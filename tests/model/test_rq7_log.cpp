@@ -46,10 +46,35 @@ public:
         }
         return best;
     }
+    /// The bucket's answer, else the nearest sample in time: the earlier on a tie, and of
+    /// equal timestamps the first appended. Searched in one sorted copy of all samples.
+    int recall_index(qint64 t)
+    {
+        const int found = roughly_index(t);
+        if (found >= 0 || stamps.isEmpty())
+            return found;
+        if (sorted.size() != stamps.size()) {
+            sorted.clear();
+            for (int p = 0; p < stamps.size(); ++p)
+                sorted.append({stamps[p], p});
+            std::sort(sorted.begin(), sorted.end());
+        }
+        const auto first_of = [&](qint64 stamp) {
+            return std::lower_bound(sorted.begin(), sorted.end(), qMakePair(stamp, -1));
+        };
+        const auto after = first_of(t);
+        if (after == sorted.begin())
+            return after->second;
+        const auto before = first_of((after - 1)->first);
+        if (after == sorted.end() || t - before->first <= after->first - t)
+            return before->second;
+        return after->second;
+    }
 
 private:
     QMultiHash<qint64, int> index;
     QVector<qint64> stamps;
+    QVector<QPair<qint64, int>> sorted;
 };
 
 } // namespace
@@ -145,6 +170,8 @@ void test_rq7_log::roughly_at_examples_data()
         << QList<qint64>{640, 645, 645, 650} << qint64(645) << 2;
     QTest::newRow("nearest, not newest") << QList<qint64>{641, 660, 670} << qint64(643) << 0;
     QTest::newRow("before 1970: floor bucket") << QList<qint64>{-1, -33} << qint64(-32) << 0;
+    QTest::newRow("empty bucket between two, equally near")
+        << QList<qint64>{1000, 1064} << qint64(1032) << -1;
 }
 
 void test_rq7_log::roughly_at_examples()
@@ -157,6 +184,10 @@ void test_rq7_log::roughly_at_examples()
         log.append(tagged(stamps[i], quint32(i + 1)));
     log_capture capture;
     QCOMPARE(log.roughly_index(t), expected);
+    reference_index reference;
+    for (qint64 stamp : stamps)
+        reference.append(stamp);
+    QCOMPARE(log.recall_index(t), reference.recall_index(t));
     const rq7_frame frame = log.roughly_at(t);
     QCOMPARE(frame, expected < 0 ? rq7_frame() : tagged(stamps[expected], quint32(expected + 1)));
     QCOMPARE(capture.entries().size(), 0);
@@ -216,6 +247,12 @@ void test_rq7_log::roughly_at_matches_multimap()
         if (got != expected)
             QFAIL(
                 qPrintable(QStringLiteral("t=%1: %2 instead of %3").arg(q).arg(got).arg(expected)));
+        // Recalling a picked time never answers with a sample that is not there.
+        if (log.recall_index(q) != reference.recall_index(q))
+            QFAIL(qPrintable(QStringLiteral("recall t=%1: %2 instead of %3")
+                                 .arg(q)
+                                 .arg(log.recall_index(q))
+                                 .arg(reference.recall_index(q))));
         found += expected >= 0;
     }
     for (qint64 q : {qint64(-1), qint64(0), qint64(31), qint64(32)})

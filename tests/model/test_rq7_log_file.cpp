@@ -67,7 +67,7 @@ private slots:
     void huge_line_costs_one_message();
     void overlong_line_with_good_start_is_a_sample();
     void binary_junk_does_not_crash();
-    void truncated_last_line();
+    void damaged_lines_are_not_samples();
     void missing_file_leaves_store();
     void tempfile_failure_is_reported();
 
@@ -326,10 +326,9 @@ void test_rq7_log_file::huge_line_costs_one_message()
     QCOMPARE(capture.count("Could not parse line in log:", QtCriticalMsg), 1);
     QVERIFY(capture.contains(QString::number(huge.size() + 1) + " bytes)")); // "\r" counted
     QVERIFY(capture.entries().first().text.size() < 1000);
-    QCOMPARE(log.size(), 3); // the bad line still counts, with what it gave
+    QCOMPARE(log.size(), 2); // the bad line is no sample
     QCOMPARE(log.at(0), frame_at(100, 1));
-    QCOMPARE(log.at(2), frame_at(110, 2));
-    QCOMPARE(log.at(1).timestamp, 77777);
+    QCOMPARE(log.at(1), frame_at(110, 2));
 }
 
 void test_rq7_log_file::overlong_line_with_good_start_is_a_sample()
@@ -371,21 +370,28 @@ void test_rq7_log_file::binary_junk_does_not_crash()
     QCOMPARE(log.at(0), frame_at(1, 1));
 }
 
-void test_rq7_log_file::truncated_last_line()
+void test_rq7_log_file::damaged_lines_are_not_samples()
 {
+    // A junk line between two samples 13 ms apart, and a last line cut short by a crash.
     const QString name = path("m.vklog");
-    QByteArray cut = csv(frame_at(50, 4));
+    QByteArray cut = csv(frame_at(1700000000039, 4));
     cut.truncate(cut.size() / 2);
-    write_bytes(name, csv(frame_at(40, 3)) + cut);
+    write_bytes(name, csv(frame_at(1700000000013, 3)) + "oops\r\n" +
+                          csv(frame_at(1700000000026, 5)) + cut);
     log_capture capture;
     rq7_log log;
     tsafe_qvector<unsigned int> marks;
     rq7_log_reader reader(log, marks);
     QCOMPARE(reader.parse(name), rq7_log_reader::p_parsed);
-    QCOMPARE(reader.bad_lines(), 1);
-    QCOMPARE(capture.count("Could not parse line in log:", QtCriticalMsg), 1);
+    QCOMPARE(reader.bad_lines(), 2);
+    QCOMPARE(capture.count("Could not parse line in log:", QtCriticalMsg), 2);
     QCOMPARE(log.size(), 2);
-    QCOMPARE(log.at(1).timestamp, 50);
+    QCOMPARE(log.at(0), frame_at(1700000000013, 3));
+    QCOMPARE(log.at(1), frame_at(1700000000026, 5));
+    // No stored 1970 sample, so no gap: both stay one logged stretch.
+    QCOMPARE(marks.size(), 2);
+    QCOMPARE(marks.at(0), 1u);
+    QCOMPARE(marks.at(1), 1u);
 }
 
 void test_rq7_log_file::missing_file_leaves_store()

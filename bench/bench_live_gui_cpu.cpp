@@ -1,0 +1,95 @@
+// The window's thread while live updates stream from the simulated unit (about 76 frames a
+// second): the real main window offscreen, the Live View page showing, its read-outs and
+// the live log graph following every frame. Prints the CPU time the GUI thread used as a
+// share of one core, and the frames it received.
+//
+//     bench_live_gui_cpu [seconds]        (default 20)
+#include "mainwindow.h"
+#include "rq7_worker.h"
+#include "sim_backend.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTabWidget>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+double thread_cpu_seconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
+void run_events_for(QApplication& app, int ms)
+{
+    QTimer::singleShot(ms, &app, &QApplication::quit);
+    app.exec();
+}
+
+/// Streams for `seconds` with `page` showing; prints the GUI thread's share of a core.
+void measure(QApplication& app, MainWindow& window, const char* page, int seconds)
+{
+    window.findChild<QTabWidget*>("main_tab")->setCurrentWidget(window.findChild<QWidget*>(page));
+    int frames = 0;
+    const auto counting = QObject::connect(window.worker(), &rq7_worker::log_data_ready, &window,
+                                           [&frames] { ++frames; });
+    run_events_for(app, 1000); // settle
+    frames = 0;
+    const double cpu_before = thread_cpu_seconds();
+    QElapsedTimer wall;
+    wall.start();
+    run_events_for(app, seconds * 1000);
+    const double cpu = thread_cpu_seconds() - cpu_before;
+    const double elapsed = wall.nsecsElapsed() / 1e9;
+    QObject::disconnect(counting);
+    std::printf("%-12s page: %5.1f s, %d frames (%.1f/s), GUI thread CPU %.2f s = %.1f %% of a "
+                "core\n",
+                page, elapsed, frames, frames / elapsed, cpu, 100.0 * cpu / elapsed);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName("Velkaro");
+    QCoreApplication::setApplicationName("Quorvane bench");
+    const int seconds = argc > 1 ? QString(argv[1]).toInt() : 20;
+
+    auto sim = std::make_shared<sim_backend>();
+    sim->attach_unit();
+    d2xx_install_backend(sim);
+    {
+        MainWindow window;
+        window.resize(1280, 900);
+        window.show();
+        window.connect_attempt();
+        auto* status = window.findChild<QLabel*>("connection_status");
+        QElapsedTimer waited;
+        waited.start();
+        while (!status->text().startsWith("Connected fw") && waited.elapsed() < 5000)
+            app.processEvents(QEventLoop::AllEvents, 10);
+        if (!status->text().startsWith("Connected fw")) {
+            std::printf("could not connect to the simulated unit\n");
+            return 1;
+        }
+        window.findChild<QAction*>("act_logging")->trigger();
+        measure(app, window, "live", seconds);
+        measure(app, window, "main", seconds);
+        window.findChild<QAction*>("act_logging")->trigger();
+        run_events_for(app, 500);
+    }
+    d2xx_install_backend(nullptr);
+    return 0;
+}
