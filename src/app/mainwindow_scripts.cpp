@@ -45,12 +45,12 @@ void MainWindow::connect_table_graphs()
                                    ui->gpo2_graph}; // by table_index
     for (table_index t : {t_aux, t_main, t_gpo1, t_gpo2}) {
         duty_table* table = tabs[t].table;
-        table_graph* graph = graphs[t];
-        graph->data_resize(table->columnCount(), table->rowCount());
-        connect(table, &duty_table::many_cells_updated, graph, &table_graph::set_values);
-        connect(table, &QTableWidget::cellChanged, graph, [table, graph](int row, int column) {
+        table_graph* surface = graphs[t];
+        surface->data_resize(table->columnCount(), table->rowCount());
+        connect(table, &duty_table::many_cells_updated, surface, &table_graph::set_values);
+        connect(table, &QTableWidget::cellChanged, surface, [table, surface](int row, int column) {
             const QTableWidgetItem* cell = table->item(row, column);
-            graph->set_value(cell ? cell->text().toDouble() : 0, column, row);
+            surface->set_value(cell ? cell->text().toDouble() : 0, column, row);
         });
     }
 }
