@@ -63,8 +63,9 @@ int main(int argc, char* argv[])
         whole_ms.push_back(whole.nsecsElapsed() / 1e6);
     }
     const double read_limit = read_exchanges * link_delay_ms;
-    std::printf("quorvane-cli read against the simulated unit (link delay %.0f ms), medians of %zu:\n",
-                link_delay_ms, whole_ms.size());
+    std::printf(
+        "quorvane-cli read against the simulated unit (link delay %.0f ms), medians of %zu:\n",
+        link_delay_ms, whole_ms.size());
     std::printf("  connect and identify: %6.1f ms, %d requests (the stream-stop guard waits "
                 "250 ms)\n",
                 median(connect_ms), connect_exchanges);

@@ -3,9 +3,11 @@
 // reading the unit must show every value again.
 #include "duty_table.h"
 #include "mainwindow.h"
+#include "message_box.h"
 #include "sim_fixture.h"
 #include "window_access.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -45,6 +47,15 @@ constexpr int cell(int row, int column)
 // never repeat the factory setting nor a twin's (GPI1/GPI2, MAIN/AUX, GPO1/GPO2). MAIN stays
 // on the MAP sensor: some table must carry the boost range.
 const field_row rows[] = {
+    // The factory calibration is open for editing (Edit Defaults) while these go in. The
+    // active atmospheric reading comes before the intercept, which it would move.
+    {"base_slope", 15.9, store::map_cal, 0, "00003e1c"}, // x 1000
+    {"base_intercept", 220.5, store::map_cal, 4, "00035d54"},
+    {"base_atm", 221, store::map_cal, 8, "00dd"},
+    {"active_atm", 226, store::map_cal, 18, "00e2"},
+    {"active_intercept", 224.75, store::map_cal, 14, "00036dee"},
+    {"active_slope", 16.5, store::map_cal, 10, "00004074"},
+    {"active_deadband", 4, store::map_cal, 20, "0042"}, // 4 PSI x 16.5
     {"aux_control", 3, store::modes, 21, "b3"},
     {"main_control", 0, store::modes, 20, "a0"},
     {"gpo1_control", 5, store::modes, 22, "d5"},
@@ -66,13 +77,14 @@ const field_row rows[] = {
     {"aux_vert_axis", 2, store::aux, source, "a3"},
     {"gpo1_vert_axis", 1, store::gpo1, source, "a2"},
     {"gpo2_vert_axis", 2, store::gpo2, source, "a3"},
-    {"min_boost", 2, store::main, bottom_row, "00ff"}, // 2 x 16.122 + 222.312 = 254.6
-    {"max_boost", 30, store::main, top_row, "02c2"},
+    // Boost goes to counts with the active calibration above: 2 x 16.5 + 224.75 = 257.75.
+    {"min_boost", 2, store::main, bottom_row, "0102"},
+    {"max_boost", 30, store::main, top_row, "02d0"},
     {"min_an1_input", 0.3, store::gpo1, bottom_row, "003d"}, // 204.6 counts a volt
     {"max_an1_input", 4.2, store::gpo1, top_row, "035b"},
     {"min_an2_input", 0.8, store::aux, bottom_row, "00a4"},
     {"max_an2_input", 3.9, store::aux, top_row, "031e"},
-    {"main_vert_axis_gt", 12, store::main, vert_gt, "01a0"},
+    {"main_vert_axis_gt", 12, store::main, vert_gt, "01a7"},
     {"aux_vert_axis_gt", 1.25, store::aux, vert_gt, "0100"},
     {"gpo1_vert_axis_gt", 2.35, store::gpo1, vert_gt, "01e1"},
     {"gpo2_vert_axis_gt", 3.1, store::gpo2, vert_gt, "027a"},
@@ -182,8 +194,13 @@ void test_mainwindow_fields::every_field_reaches_the_unit_and_comes_back()
 {
     sim_fixture sim;
     QSettings().clear();
+    // The user agrees: to editing the factory calibration, and to a calibration read back.
+    message_box::set_answerer([](const message_box::contents& box) {
+        return box.buttons & QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::Ok;
+    });
     auto window = read_window();
     QVERIFY(window);
+    child<QAbstractButton>(window.get(), "map_cal_edit_defaults")->click();
     for (const field_row& row : rows)
         enter(child<QWidget>(window.get(), row.widget), row);
     child<QAction>(window.get(), "act_write")->trigger();
@@ -212,6 +229,7 @@ void test_mainwindow_fields::every_field_reaches_the_unit_and_comes_back()
                          .arg(row.value);
     }
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join("; ")));
+    message_box::set_answerer({});
 }
 
 QTEST_MAIN(test_mainwindow_fields)

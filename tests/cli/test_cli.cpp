@@ -1,12 +1,19 @@
 // quorvane-cli end to end: the real program, run as a user would, against the simulated unit
 // in its own process (--simulate) or behind a pseudo-terminal held by the test (--port), so
 // that the test sees what the unit received and can switch its faults.
+#include "box_answerer.h"
+#include "dialog_answerer.h"
+#include "fw_image_text.h"
+#include "mainwindow.h"
 #include "rq7_log.h"
 #include "rq7_log_reader.h"
 #include "rq7_protocol.h"
 #include "rq7_vars.h"
+#include "rq7_worker.h"
 #include "sim_pty.h"
+#include "window_access.h"
 
+#include <QAction>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -52,10 +59,12 @@ private slots:
     void cleanup();
     void identifies_the_unit();
     void read_write_and_diff_agree_with_the_unit();
+    void read_file_opens_in_the_window_unchanged();
     void a_write_the_unit_does_not_keep_fails_verification();
     void bad_input_sends_nothing();
     void log_stopped_by_ctrl_c_leaves_a_complete_file();
     void export_converts_with_the_logs_calibration();
+    void flash_backs_up_then_programs();
 
 private:
     QStringList port() const { return {"--port", pty->slave_path()}; }
@@ -120,11 +129,51 @@ void test_cli::read_write_and_diff_agree_with_the_unit()
     QCOMPARE(report.value("tables").toArray().first().toObject().value("table").toString(),
              QString("MAIN"));
 
+    const QDir backups(qEnvironmentVariable("XDG_DATA_HOME") + "/Velkaro/Quorvane/backups/" +
+                       pty->slave_path().mid(5).replace('/', '_'));
+    const int backups_before = backups.entryList({"*.vkini"}).size();
     const outcome wrote = run(QStringList{"write", read_file} + port());
     QVERIFY2(wrote.code == 0, qPrintable(wrote.err));
+    // One backup of the unit before the write and one from reading it back.
+    QCOMPARE(backups.entryList({"*.vkini"}).size(), backups_before + 2);
     QCOMPARE(unit->pump_prime_delay(), quint16(7));
     QCOMPARE(unit->table(1), main);
     QCOMPARE(run(QStringList{"diff", read_file, "unit"} + port()).code, 0);
+}
+
+void test_cli::read_file_opens_in_the_window_unchanged()
+{
+    QByteArray modes = rq7_sim_unit::factory_mode_block();
+    modes[22] = char(0xD3); // GPO1 off above its setpoint
+    unit->set_mode_block(modes);
+    unit->set_pump_prime_delay(4);
+    unit->set_rpm_scaler(5);
+    const QString read_file = temp("for_window.vkini");
+    QCOMPARE(run(QStringList{"read", read_file} + port()).code, 0);
+
+    // The window opens what the CLI read and saves it again: nothing may change on the way.
+    MainWindow window;
+    box_answerer boxes;
+    boxes.press = QMessageBox::Yes;
+    dialog_answerer dialogs;
+    dialogs.answers << read_file << temp("from_window.vkini");
+    QSignalSpy loaded(window.worker(), &rq7_worker::read_file);
+    child<QAction>(&window, "act_open")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty(), 10000);
+    QCoreApplication::processEvents();
+    child<QAction>(&window, "act_save_as")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(temp("from_window.vkini")), 10000);
+
+    rq7_vars cli(nullptr), gui(nullptr);
+    QList<QString> warnings;
+    QVERIFY(cli.file_to_vars(read_file, warnings) && warnings.isEmpty());
+    QVERIFY(gui.file_to_vars(temp("from_window.vkini"), warnings) && warnings.isEmpty());
+    for (int t = t_aux; t <= t_gpo2; ++t)
+        QVERIFY2(cli.tables[t] == gui.tables[t], qPrintable(table_names[t]));
+    for (int i : {int(i_rpm_scaler), int(i_pump_prime_delay)})
+        QCOMPARE(gui.ints[i], cli.ints[i]);
+    for (int i = i_main_mode; i <= i_active_deadband; ++i)
+        QVERIFY2(gui.ints[i] == cli.ints[i], qPrintable(int_names[i]));
 }
 
 void test_cli::a_write_the_unit_does_not_keep_fails_verification()
@@ -216,5 +265,33 @@ void test_cli::export_converts_with_the_logs_calibration()
              QString("MAP [kPa]"));
 }
 
-QTEST_GUILESS_MAIN(test_cli)
+void test_cli::flash_backs_up_then_programs()
+{
+    const QString image = temp("RQ7_QUIL_2_2.hex");
+    QVERIFY(fw_text::write_file(image, fw_text::image(12)));
+    QFile broken(temp("RQ7_QUIL_broken.hex"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write(fw_text::image(12).replace(":00000001FF", ""));
+    broken.close();
+
+    unit->clear_received_frames();
+    const outcome refused = run(QStringList{"flash", broken.fileName()} + port());
+    QCOMPARE(refused.code, 64);
+    QVERIFY(unit->received_frames().isEmpty());
+
+    const outcome flashed = run(QStringList{"flash", image} + port());
+    QVERIFY2(flashed.code == 0, qPrintable(flashed.err));
+    QVERIFY(flashed.out.contains("now runs firmware 2.2"));
+    QVERIFY(flashed.err.contains("Backup of the unit's settings: "));
+    // The backup's ten reads came after identifying the unit and before the unit was told
+    // to restart into its bootloader (a read of parameter C0).
+    const QList<QByteArray> frames = unit->received_frames();
+    const auto restart = std::find_if(frames.begin(), frames.end(), [](const QByteArray& f) {
+        return f.size() > 4 && quint8(f.at(1)) == 0x05 && quint8(f.at(4)) == 0xC0;
+    });
+    QVERIFY(restart != frames.end());
+    QVERIFY(restart - frames.begin() >= 12);
+}
+
+QTEST_MAIN(test_cli)
 #include "test_cli.moc"
