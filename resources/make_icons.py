@@ -3,16 +3,19 @@
 
     python3 resources/make_icons.py
 
-Produces redled.ico, yellowled.ico, greenled.ico (status LEDs, 16 and 32 pixels) and
-quorvane.ico (the application icon, 16 to 64 pixels). Only the standard library is used: the
-shapes are sampled 4 x 4 times per pixel for smooth edges and stored as 32-bit BGRA bitmaps,
-which every ICO reader understands. The output is committed; run this again only to change
-the drawings.
+Produces redled.ico, yellowled.ico, greenled.ico (status LEDs, 16 and 32 pixels),
+quorvane.ico (the application icon, 16 to 64 pixels, built into the program) and
+icons/quorvane-N.png (the same icon at the sizes desktop menus ask for, installed into the
+icon theme by the package). Only the standard library is used: the shapes are sampled 4 x 4
+times per pixel for smooth edges and stored as 32-bit BGRA bitmaps, which every ICO reader
+understands, or as 8-bit RGBA PNG. The output is committed; run this again only to change the
+drawings.
 """
 
 import math
 import os
 import struct
+import zlib
 
 SUPERSAMPLE = 4
 
@@ -156,6 +159,27 @@ def write_ico(path, images):
         out.write(directory + entries + data)
 
 
+def write_png(path, rows):
+    """One RGBA image; no filtering and no time stamp, so that the same drawing gives the same
+    bytes."""
+    size = len(rows)
+
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+    raw = b"".join(b"\0" + bytes(c for pixel in row for c in pixel) for row in rows)
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n")
+        out.write(chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)))
+        out.write(chunk(b"IDAT", zlib.compress(raw, 9)))
+        out.write(chunk(b"IEND", b""))
+
+
+# The sizes of the hicolor icon theme that menus, launchers and file managers use.
+THEME_SIZES = (16, 24, 32, 48, 64, 128, 256)
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     leds = {
@@ -167,8 +191,11 @@ def main():
         shader = led_shader(colour)
         # 16 pixels first: that is the image a plain pixmap load of the file takes.
         write_ico(os.path.join(here, name), [render(16, shader), render(32, shader)])
-    write_ico(os.path.join(here, "quorvane.ico"),
-              [render(s, app_shader) for s in (16, 32, 48, 64)])
+    app_icons = {size: render(size, app_shader) for size in THEME_SIZES}
+    write_ico(os.path.join(here, "quorvane.ico"), [app_icons[s] for s in (16, 32, 48, 64)])
+    os.makedirs(os.path.join(here, "icons"), exist_ok=True)
+    for size, rows in app_icons.items():
+        write_png(os.path.join(here, "icons", "quorvane-%d.png" % size), rows)
 
 
 if __name__ == "__main__":

@@ -57,6 +57,9 @@ public:
 
     /// Asks the worker to (re)open the link; used at start-up and by (Re)connect.
     void connect_attempt();
+    /// Opens a file named on the command line: a live-log file (.vklog) as the Live View's
+    /// Open does, anything else as a settings file as File > Open does; no dialog is shown.
+    void open_given_file(const QString& name);
 
     rq7_worker* worker() const;
     /// The window's converter, shared with the tables (and the dialogs that show values).
@@ -324,6 +327,7 @@ private:
     void save_preferences() const;
     void set_settings_file_name(const QString& name);
     void save_to(QString name);
+    void open_settings_file(const QString& name);
     void report_file_version(quint32 file_version, const QList<QString>& warnings);
     /// "2.11.0" as settings files record versions: (major << 24) | (minor << 8) | patch.
     static quint32 version_number(const QString& version);
@@ -378,6 +382,9 @@ private:
     void start_logging_to_file();
     void stop_logging_to_file();
     QString new_live_log_file_name() const;
+    /// False while live updates run, or when the user keeps pending changes.
+    bool may_open_log_file();
+    void open_log_file(const QString& name);
 
     // ---- firmware update and debug log (mainwindow_firmware.cpp) ----
     void init_firmware_and_log();

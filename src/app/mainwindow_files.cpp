@@ -100,14 +100,38 @@ void MainWindow::on_act_open_triggered()
     finish_focused_edit(); // items missing from the file keep it
     const QString name =
         file_dialog::open_file(this, "Open settings file", settings_file_name, settings_filter);
-    if (name.isEmpty())
-        return;
+    if (!name.isEmpty())
+        open_settings_file(name);
+}
+
+void MainWindow::open_settings_file(const QString& name)
+{
     set_settings_file_name(name);
     // Items missing from the file keep the window's values in the worker's variables.
     all_fields_to_vars();
     worker()->file_to_vars_to_field(name);
     // A following Write sends the whole loaded file to the unit.
     queue_everything();
+}
+
+void MainWindow::open_given_file(const QString& name)
+{
+    const QFileInfo file(name);
+    if (!file.isFile() || !file.isReadable()) {
+        const QString text = QString("Cannot open %1").arg(name);
+        qWarning().noquote() << text;
+        message_box::show(this, QMessageBox::Warning, text,
+                          file.exists() ? "It is not a file this program can read."
+                                        : "There is no such file.");
+        return;
+    }
+    if (file.suffix().compare("vklog", Qt::CaseInsensitive) != 0) {
+        open_settings_file(name);
+        return;
+    }
+    ui->main_tab->setCurrentWidget(ui->live); // where its samples are shown
+    if (may_open_log_file())
+        open_log_file(name);
 }
 
 void MainWindow::on_act_save_triggered()

@@ -135,30 +135,41 @@ void MainWindow::on_set_live_log_folder_clicked()
 
 void MainWindow::on_open_live_log_file_clicked()
 {
-    if (live)
+    if (!may_open_log_file())
         return;
-    if (changes_pending) {
-        const QMessageBox::StandardButton answer = message_box::show(
-            this, QMessageBox::Warning, "WARNING: About to overwrite local changes",
-            "Opening a log file will also import the settings used to make that log file.\nYou "
-            "have unsaved changes that you need to either write out to a unit or save to a "
-            "file.\n\nDo you still want to continue loading the log file, overwriting your "
-            "changes?",
-            QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
-        if (answer == QMessageBox::Cancel) {
-            qDebug("Not overwriting local changes with log file");
-            return;
-        }
-        if (answer != QMessageBox::Ok) {
-            qCritical("Should not have gotten here");
-            return;
-        }
-        qDebug("Overwriting local changes with log file");
-    }
     const QString name = file_dialog::open_file(
         this, "Open existing log file", live_log_folder_name, "Quorvane logs (*.vklog);;All (*.*)");
-    if (name.isEmpty())
-        return;
+    if (!name.isEmpty())
+        open_log_file(name);
+}
+
+bool MainWindow::may_open_log_file()
+{
+    if (live)
+        return false;
+    if (!changes_pending)
+        return true;
+    const QMessageBox::StandardButton answer = message_box::show(
+        this, QMessageBox::Warning, "WARNING: About to overwrite local changes",
+        "Opening a log file will also import the settings used to make that log file.\nYou "
+        "have unsaved changes that you need to either write out to a unit or save to a "
+        "file.\n\nDo you still want to continue loading the log file, overwriting your "
+        "changes?",
+        QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+    if (answer == QMessageBox::Cancel) {
+        qDebug("Not overwriting local changes with log file");
+        return false;
+    }
+    if (answer != QMessageBox::Ok) {
+        qCritical("Should not have gotten here");
+        return false;
+    }
+    qDebug("Overwriting local changes with log file");
+    return true;
+}
+
+void MainWindow::open_log_file(const QString& name)
+{
     ui->live_log_file_name->setText(name);
     worker()->parse_log_file(name);
 }
