@@ -1,6 +1,7 @@
 // Settings files (Open, Save, Save As), the version and warning boxes of a loaded file, and
 // the user's preferences.
 #include "mainwindow.h"
+#include "settings_backup.h"
 #include "ui_mainwindow.h"
 
 #include "file_dialog.h"
@@ -39,11 +40,7 @@ QString warning_lines(const QList<QString>& warnings)
 
 quint32 MainWindow::version_number(const QString& version)
 {
-    const QStringList parts = version.split('.');
-    const quint32 major = parts.value(0).toUInt();
-    const quint32 minor = parts.value(1).toUInt();
-    const quint32 patch = parts.value(2).toUInt();
-    return (major << 24) | (minor << 8) | patch;
+    return settings_files::version_number(version);
 }
 
 // ---- preferences ----

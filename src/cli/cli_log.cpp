@@ -4,6 +4,7 @@
 #include "cli_progress.h"
 
 #include "rq7_worker.h"
+#include "settings_backup.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -77,6 +78,9 @@ int cli_log(const cli_options& options)
         return cli_fail(exit_code::no_unit, error);
 
     rq7_worker* worker = unit.worker();
+    settings.ints[i_hw_version] =
+        settings_files::version_number(QCoreApplication::applicationVersion());
+    settings.ints[i_fw_version] = unit.fw_version;
     queue_settings_section(worker, settings);
     worker->set_log_file(path);
     worker->enable_log_to_file(true);

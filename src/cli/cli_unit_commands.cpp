@@ -158,6 +158,7 @@ int cli_read(const cli_options& options)
         return cli_fail(exit_code::no_unit, error);
     }
     progress.update(90, "saving " + path);
+    settings.ints[i_fw_version] = unit.fw_version;
     if (!settings_files::write_complete(path, settings.tables, settings.ints, settings.trims,
                                         &error)) {
         progress.finish("failed");

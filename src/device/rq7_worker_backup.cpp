@@ -20,7 +20,9 @@ void rq7_worker::save_backup(FT_STATUS read_status, const rq7_vars& from)
     if (read_status != FT_OK)
         return;
     QString error;
-    last_backup = backups.save(serial_number, from.tables, from.ints, from.trims, &error);
+    QList<quint32> ints = from.ints;
+    ints[i_fw_version] = fw_version;
+    last_backup = backups.save(serial_number, from.tables, ints, from.trims, &error);
     if (last_backup.isEmpty())
         qWarning("Could not save a backup of the unit's settings: %s", qPrintable(error));
     else

@@ -2,6 +2,7 @@
 
 #include "rq7_vars.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -22,6 +23,13 @@ void queue_complete(rq7_vars& vars)
     vars.changed_ints.insert(i_pump_prime_delay);
     for (int parameter = i_main_mode; parameter <= i_fw_version; ++parameter)
         vars.changed_ints.insert(int_index(parameter));
+}
+
+quint32 version_number(const QString& version)
+{
+    const QStringList parts = version.split('.');
+    return (parts.value(0).toUInt() << 24) | (parts.value(1).toUInt() << 8) |
+           parts.value(2).toUInt();
 }
 
 bool write_complete(const QString& path, const QList<QByteArray>& tables,
@@ -50,6 +58,8 @@ bool write_complete(const QString& path, const QList<QByteArray>& tables,
     vars.tables = tables;
     vars.ints = ints;
     vars.trims = trims;
+    // Without the writer's version the window would take the file for an old one.
+    vars.ints[i_hw_version] = version_number(QCoreApplication::applicationVersion());
     queue_complete(vars);
     if (!vars.vars_to_file(part.fileName()))
         return fail(QString("cannot write %1").arg(part.fileName()));

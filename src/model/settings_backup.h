@@ -17,7 +17,11 @@ namespace settings_files {
 /// the pump prime delay and every parameter from the MAIN mode on.
 void queue_complete(rq7_vars& vars);
 
-/// Writes a settings file with everything `queue_complete` names, taken from the lists. The
+/// "2.11.0" as settings files record a program's version: (major << 24) | (minor << 8) | patch.
+quint32 version_number(const QString& version);
+
+/// Writes a settings file with everything `queue_complete` names, taken from the lists, and
+/// this program's version (the application's version) as the file's writer. The
 /// file is written beside its final name and renamed into place, so a crash never leaves a
 /// half-written file and an older file of that name holds nothing stale. False, with
 /// `error` saying why, when it could not be written.
