@@ -1,7 +1,6 @@
+#include "bridge_choice.h"
 #include "debug_log.h"
 #include "mainwindow.h"
-#include "sim_backend.h"
-#include "tty_backend.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -58,23 +57,6 @@ void answer_help_or_version(int& argc, char* argv[])
     options.process(app); // prints and ends the program
 }
 
-/// Chooses what serves the D2XX calls: the simulated unit when asked for, else real bridges
-/// (only the given port with --port).
-void install_bridge_backend(const QCommandLineParser& options)
-{
-    const bool simulate =
-        options.isSet("simulate") || qEnvironmentVariableIntValue("QUORVANE_SIMULATE");
-    if (simulate) {
-        if (options.isSet("port"))
-            qWarning("--port is ignored with --simulate");
-        auto sim = std::make_shared<sim_backend>();
-        sim->attach_unit();
-        d2xx_install_backend(sim);
-        return;
-    }
-    d2xx_install_backend(std::make_shared<tty_backend>("/sys", "/dev", options.value("port")));
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -94,7 +76,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "quorvane: one FILE at a time (see quorvane --help)\n");
         return 1;
     }
-    install_bridge_backend(options);
+    install_bridge_backend(options.isSet("simulate"), options.value("port"));
 
     MainWindow window;
     window.show();

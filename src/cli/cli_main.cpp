@@ -2,9 +2,8 @@
 // files as the window, on a QCoreApplication with no widget library linked.
 #include "cli_commands.h"
 
+#include "bridge_choice.h"
 #include "d2xx_backend.h"
-#include "sim_backend.h"
-#include "tty_backend.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -111,17 +110,6 @@ void message_handler(QtMsgType type, const QMessageLogContext&, const QString& t
         std::abort();
 }
 
-void install_backend(const QCommandLineParser& parser)
-{
-    if (parser.isSet("simulate") || qEnvironmentVariableIntValue("QUORVANE_SIMULATE")) {
-        auto sim = std::make_shared<sim_backend>();
-        sim->attach_unit();
-        d2xx_install_backend(sim);
-        return;
-    }
-    d2xx_install_backend(std::make_shared<tty_backend>("/sys", "/dev", parser.value("port")));
-}
-
 int boost_unit_index(const QString& name)
 {
     const QString unit = name.toLower();
@@ -179,7 +167,7 @@ int main(int argc, char* argv[])
         return cli_fail(exit_code::usage, "--seconds takes a number of seconds (0 or more)");
     verbose = parser.isSet("verbose");
     qInstallMessageHandler(message_handler);
-    install_backend(parser);
+    install_bridge_backend(parser.isSet("simulate"), parser.value("port"));
     const int code = found->second.run(options);
     d2xx_install_backend(nullptr);
     return code;
