@@ -24,7 +24,7 @@ constexpr int kills = 20;
 // The program reports its sample count every tenth of its run; a 5 s run reports every
 // 0.5 s, and no kill comes later than its natural end.
 constexpr int run_seconds = 5;
-constexpr int latest_kill_ms = 4600;
+constexpr int latest_kill_ms = 4000;
 constexpr qint64 settle_ms = 1000;
 
 struct report
