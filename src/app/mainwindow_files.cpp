@@ -76,6 +76,7 @@ void MainWindow::restore_preferences()
 void MainWindow::save_preferences() const
 {
     QSettings preferences;
+    settings_files::clear_abandoned_lock(preferences.fileName());
     preferences.setValue("MainWindow/debug_log_file_name", debug_log_file_name);
     preferences.setValue("MainWindow/settings_file_name", settings_file_name);
     preferences.setValue("MainWindow/live_log_folder_name", live_log_folder_name);

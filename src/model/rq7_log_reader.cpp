@@ -70,6 +70,7 @@ rq7_log_reader::parse_status rq7_log_reader::parse(QIODevice& in)
     partial.clear();
     partial.reserve(max_line_length);
     partial_length = 0;
+    partial_ends_line = false;
     pending_frames.reserve(batch_size);
     pending_marks.reserve(batch_size);
 
@@ -84,7 +85,7 @@ rq7_log_reader::parse_status rq7_log_reader::parse(QIODevice& in)
         if (got == 0) {
             if (partial_length > 0) // a last line without a line end
                 status = take_line(partial.constData(), partial.constData() + partial.size(),
-                                   partial_length);
+                                   partial_length, partial_ends_line ? line_ended : line_cut);
             break;
         }
         const char* p = chunk.constData();
@@ -123,10 +124,12 @@ void rq7_log_reader::take_part_of_line(const char* begin, const char* end)
     const qint64 room = max_line_length - partial.size();
     partial.append(begin, int(qMin<qint64>(room, end - begin)));
     partial_length += end - begin;
+    if (end > begin)
+        partial_ends_line = end[-1] == '\r';
 }
 
 rq7_log_reader::parse_status rq7_log_reader::take_line(const char* begin, const char* end,
-                                                       qint64 full_length)
+                                                       qint64 full_length, line_end ending)
 {
     if (end - begin > max_line_length)
         end = begin + max_line_length;
@@ -136,9 +139,15 @@ rq7_log_reader::parse_status rq7_log_reader::take_line(const char* begin, const 
     while (end > begin && is_blank(end[-1]))
         --end;
 
+    // Every line the program writes ends in "\r\n", each in one write: a last line without
+    // its end was cut by a crash or a full disk, and a number cut short would still read as
+    // one (1234 as 12).
+    const bool cut = ending == line_cut && begin < end;
     if (settings) {
         if (starts_with(begin, end, "[rq7_log]"))
             end_settings();
+        else if (cut)
+            qWarning() << "Skipped the unfinished last line of the settings section of the log";
         else
             take_settings_line(begin, end, overlong);
         return p_parsed;
@@ -153,6 +162,11 @@ rq7_log_reader::parse_status rq7_log_reader::take_line(const char* begin, const 
     // lines of the layout, not samples.
     if (starts_with(begin, end, "timestamp") || starts_with(begin, end, "[rq7_log]"))
         return p_parsed;
+    if (cut) {
+        rq7_frame::report_bad_line(begin, end, overlong ? full_length : end - begin);
+        ++bad_line_count;
+        return p_parsed;
+    }
     take_sample(begin, end, overlong ? full_length : end - begin);
     return p_parsed;
 }

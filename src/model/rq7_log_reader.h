@@ -1,7 +1,9 @@
 // Reads a live-log file back into the log store: the settings section goes to a temporary
 // file handed to a callback, every sample line becomes a frame with its logged-to-file mark.
 // The file is read in large chunks and lines are never held longer than max_line_length, so
-// neither a huge file nor a line of binary junk takes memory beyond the samples kept.
+// neither a huge file nor a line of binary junk takes memory beyond the samples kept. A last
+// sample line without its line end is what a crash leaves of a line being written: it is
+// reported like any damaged line and not stored.
 #pragma once
 
 #include "rq7_frame.h"
@@ -56,8 +58,10 @@ public:
     int bad_lines() const { return bad_line_count; }
 
 private:
+    enum line_end { line_ended, line_cut };
     void take_part_of_line(const char* begin, const char* end);
-    parse_status take_line(const char* begin, const char* end, qint64 full_length);
+    parse_status take_line(const char* begin, const char* end, qint64 full_length,
+                           line_end ending = line_ended);
     parse_status begin_settings(const char* begin, const char* end, bool overlong);
     void take_settings_line(const char* begin, const char* end, bool overlong);
     void end_settings();
@@ -72,6 +76,7 @@ private:
     // A line cut by the end of a chunk: its first max_line_length bytes and its full length.
     QByteArray partial;
     qint64 partial_length = 0;
+    bool partial_ends_line = false; // its last byte is the "\r" of a line end
 
     QString temp_folder;
     std::unique_ptr<QTemporaryFile> settings;

@@ -2,6 +2,8 @@
 // "trims", exactly as QSettings writes INI files. The same section opens every live log.
 #include "rq7_vars.h"
 
+#include "settings_backup.h"
+
 #include <QDebug>
 #include <QFileInfo>
 #include <QSettings>
@@ -29,6 +31,7 @@ bool to_quint32(const QVariant& value, quint32* out)
 
 bool rq7_vars::vars_to_file(QString path)
 {
+    settings_files::clear_abandoned_lock(path);
     QSettings file(path, QSettings::IniFormat);
     if (!file.isWritable()) {
         qCritical().noquote() << "File" << path << "is not writable";

@@ -4,13 +4,32 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
+
+namespace {
+
+using backup_order = std::pair<QString, int>;
+
+/// A backup's time and counter from its name ("yyyyMMdd-HHmmss" or "yyyyMMdd-HHmmss-N"): by
+/// the text alone the eleventh backup of a second ("-10") would sort before the third ("-2").
+backup_order order_of(const QString& base_name)
+{
+    const int counter_dash = base_name.indexOf('-', 9);
+    if (counter_dash < 0)
+        return {base_name, 0};
+    return {base_name.left(counter_dash), base_name.mid(counter_dash + 1).toInt()};
+}
+
+} // namespace
 
 namespace settings_files {
 
@@ -30,6 +49,20 @@ quint32 version_number(const QString& version)
     const QStringList parts = version.split('.');
     return (parts.value(0).toUInt() << 24) | (parts.value(1).toUInt() << 8) |
            parts.value(2).toUInt();
+}
+
+void clear_abandoned_lock(const QString& settings_path)
+{
+    QFileInfo lock(settings_path + ".lock");
+    if (!lock.exists() || lock.size() != 0)
+        return;
+    const qint64 age = lock.lastModified().msecsTo(QDateTime::currentDateTime());
+    if (age >= 0 && age < abandoned_lock_ms)
+        QThread::msleep(ulong(abandoned_lock_ms - age));
+    lock.refresh();
+    if (lock.exists() && lock.size() == 0 && QFile::remove(lock.filePath()))
+        qWarning().noquote() << "Removed the lock" << lock.filePath()
+                             << "left empty by a program that stopped while saving";
 }
 
 bool write_complete(const QString& path, const QList<QByteArray>& tables,
@@ -100,11 +133,19 @@ QString settings_backup::save(const QString& serial_number, const QList<QByteArr
             *error = QString("cannot create the folder %1").arg(dir);
         return QString();
     }
-    // Two backups within one second get a counter, which still sorts after the first.
+    // Backups within one second get a counter above every one that second already has: the
+    // first free name could be one the pruning removed, which would sort as the oldest and go
+    // at once.
     const QString stamp = QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
     QString path = dir + '/' + stamp + ".vkini";
-    for (int n = 1; QFileInfo::exists(path); ++n)
-        path = dir + '/' + stamp + '-' + QString::number(n) + ".vkini";
+    int last = -1;
+    for (const QString& name : QDir(dir).entryList({stamp + "*.vkini"}, QDir::Files)) {
+        const backup_order order = order_of(QFileInfo(name).completeBaseName());
+        if (order.first == stamp)
+            last = qMax(last, order.second);
+    }
+    if (last >= 0)
+        path = dir + '/' + stamp + '-' + QString::number(last + 1) + ".vkini";
     if (!settings_files::write_complete(path, tables, ints, trims, error))
         return QString();
     prune(dir);
@@ -115,7 +156,7 @@ void settings_backup::prune(const QString& dir) const
 {
     QFileInfoList files = QDir(dir).entryInfoList({"*.vkini"}, QDir::Files);
     std::sort(files.begin(), files.end(), [](const QFileInfo& a, const QFileInfo& b) {
-        return a.completeBaseName() < b.completeBaseName();
+        return order_of(a.completeBaseName()) < order_of(b.completeBaseName());
     });
     for (int n = 0; n + kept_per_unit < files.size(); ++n)
         QFile::remove(files.at(n).absoluteFilePath());

@@ -29,6 +29,13 @@ bool write_complete(const QString& path, const QList<QByteArray>& tables,
                     const QList<quint32>& ints, const QList<adc_trim>& trims,
                     QString* error = nullptr);
 
+/// QSettings holds "<file>.lock" while it saves a file. Killed between creating the lock and
+/// writing its process id into it, a program leaves it empty, and every later save of that
+/// file would wait 30 s before taking the lock for stale. No live saver leaves its lock empty
+/// for more than a moment, so one still empty after abandoned_lock_ms is removed.
+void clear_abandoned_lock(const QString& settings_path);
+constexpr int abandoned_lock_ms = 100;
+
 } // namespace settings_files
 
 class settings_backup

@@ -23,16 +23,19 @@ void test_settings_backup::keeps_the_newest_fifty_complete_files()
     vars.tables[t_main] = QByteArray(640, '\0');
     vars.ints[i_pump_prime_delay] = 42;
 
+    // More than ten in a second: the eleventh ("-10") must not count as older than "-2".
     QStringList saved;
-    for (int n = 0; n < settings_backup::kept_per_unit + 1; ++n)
+    for (int n = 0; n < settings_backup::kept_per_unit + 11; ++n)
         saved << backups.save("../RQ7/01", vars.tables, vars.ints, vars.trims);
     QVERIFY(!saved.contains(QString()));
     const QString folder = backups.unit_folder("../RQ7/01");
     QCOMPARE(QFileInfo(folder).dir().absolutePath(), QDir(root.path()).absolutePath());
     const QStringList left = QDir(folder).entryList({"*.vkini"}, QDir::Files, QDir::Name);
     QCOMPARE(left.size(), settings_backup::kept_per_unit);
-    QVERIFY(!QFileInfo::exists(saved.first()));
-    QVERIFY(QFileInfo::exists(saved.last()));
+    for (int n = 0; n < saved.size(); ++n)
+        QVERIFY2(QFileInfo::exists(saved[n]) ==
+                     (n >= saved.size() - settings_backup::kept_per_unit),
+                 qPrintable(saved[n]));
     // Nothing half-written is left beside them.
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), left.size());
 
