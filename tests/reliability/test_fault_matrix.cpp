@@ -605,8 +605,11 @@ bool test_fault_matrix::do_open_file()
     w<QAction>("act_open")->trigger();
     wait_for([&] { return !opened.isEmpty(); });
     settle();
-    // Whatever happened on the link, the file's settings are shown, for the unit's model.
-    if (w<QDoubleSpinBox>("main_overcurrent_limit")->maximum() != 20.0)
+    // Whatever happened on the link, the file's settings are shown for the unit's model: a
+    // unit that did not answer is still the RQ7-NVS it was.
+    if (w<QDoubleSpinBox>("main_overcurrent_limit")->maximum() != 20.0 ||
+        (!opened.isEmpty() &&
+         opened.first().at(2).value<QList<quint32>>().value(i_variant) != variant_nvs))
         problems << "the opened file turned the RQ7-NVS into an RQ7-NV";
     return opened.size() == 1 && window->gui_to_byteArray(t_main) == file_main_table;
 }
