@@ -186,6 +186,7 @@ private:
     QTimer heartbeat;
     QElapsedTimer since_beat;
     qint64 longest_gap = 0;
+    qint64 worst_gap = 0; // over every cell
 
     std::map<std::pair<int, int>, QString> results;
 };
@@ -206,7 +207,8 @@ void test_fault_matrix::initTestCase()
     dialogs = std::make_unique<dialog_answerer>();
     window = std::make_unique<MainWindow>();
     window->show();
-    QVERIFY(wait_connected() || (window->connect_attempt(), wait_connected()));
+    window->connect_attempt();
+    QVERIFY(wait_connected());
     QVERIFY(do_read());
 
     // A settings file saved by the window that differs from the unit in one MAIN cell, and
@@ -253,6 +255,8 @@ void test_fault_matrix::cleanupTestCase()
     }
     for (const QString& note : qAsConst(notes))
         std::printf("  %s\n", qPrintable(note));
+    std::printf("Longest the window's event loop went unanswered in any cell: %lld ms\n",
+                worst_gap);
     std::fflush(stdout);
     window.reset();
     dialogs.reset();
@@ -280,8 +284,6 @@ void test_fault_matrix::cell()
         results[{op, fault}] = na;
         QSKIP(qPrintable(na));
     }
-    QElapsedTimer cell_time;
-    cell_time.start();
     problems.clear();
     boxes->boxes.clear();
     if (o >= o_cli_read)
@@ -316,15 +318,14 @@ void test_fault_matrix::cell()
     if (link_open != connection().startsWith("Connected"))
         problems << QString("the window shows \"%1\" while the link is %2")
                         .arg(connection(), link_open ? "open" : "closed");
-    if (longest_gap > 1000)
-        problems << QString("the window did not answer for %1 ms").arg(longest_gap);
     cell_log = nullptr;
     recover(problems);
+    if (longest_gap > 1000)
+        problems << QString("the window did not answer for %1 ms").arg(longest_gap);
+    worst_gap = std::max(worst_gap, longest_gap);
     if (!problems.isEmpty())
         std::fprintf(stderr, "--- log of %s x %s:\n%s", operation_names[op], fault_names[fault],
                      qPrintable(log.dump()));
-    std::fprintf(stderr, "cell %s x %s: %lld ms\n", operation_names[op], fault_names[fault],
-                 cell_time.elapsed());
     results[{op, fault}] = problems.isEmpty() ? "pass" : problems.join("; ");
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join("; ")));
 }
