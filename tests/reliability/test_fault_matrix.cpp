@@ -339,7 +339,8 @@ QString test_fault_matrix::not_applicable(operation op, fault f) const
                 op == o_cli_read))
         return "n/a: only reads parameters, which are not acknowledged";
     if (ack && (op == o_firmware || op == o_cli_flash))
-        return "n/a: the bootloader answers lines with XOFF ACK XON, not with acknowledgements";
+        return "n/a: no acknowledged request: the backup only reads, the bootloader answers "
+               "lines with XOFF ACK XON";
     if (f == f_bad_table_check && (op == o_connect || op == o_open_file || op == o_map_cal ||
                                    op == o_override || op == o_live))
         return "n/a: reads no table from the unit";
