@@ -146,6 +146,7 @@ private:
     FT_STATUS recognise_bootloader(const QByteArray& greeting);
     FT_STATUS program_fw(QString fw_location);
     FT_STATUS start_fw_transfer();
+    FT_STATUS write_carriage_return();
     FT_STATUS send_fw_lines(const QByteArray& image);
     FT_STATUS finish_fw_transfer();
     /// Sends one line and completes its handshake: XOFF ACK, then XON.

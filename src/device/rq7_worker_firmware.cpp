@@ -20,6 +20,8 @@ constexpr char carriage_return = 0x0D;
 // The bootloader's greeting has arrived by then.
 constexpr unsigned long bootloader_start_ms = 100;
 constexpr unsigned long after_programming_ms = 5;
+/// Time the bootloader gets to answer a line left over from a transfer cut short.
+constexpr unsigned long leftover_line_answer_ms = 50;
 constexpr int progress_step_lines = 10;
 
 quint8 byte_at(const QByteArray& bytes, int i)
@@ -152,6 +154,8 @@ FT_STATUS rq7_worker::recognise_bootloader(const QByteArray& greeting)
     qCritical("Could not reset into bootloader mode. Either FW is too old (must be greater than "
               "v1.60) or there was a comms issue (power cycle the board).");
     identify_unit();
+    if (!link_open())
+        return FT_OTHER_ERROR; // the link failed while identifying; `closed` told the window
     store_variant();
     emit opened(serial_number, fw_version, variant);
     return FT_OTHER_ERROR;
@@ -186,8 +190,39 @@ FT_STATUS rq7_worker::program_fw(QString fw_location)
     return status;
 }
 
-/// A lone carriage return ends whatever the bootloader may have collected as a line.
+/// A lone carriage return ends whatever the bootloader may have collected as a line. After a
+/// transfer that was cut short, that is the rest of a line and every request sent since: the
+/// bootloader answers that "line" (XOFF NAK XON) and counts the image as broken until an
+/// empty line starts a new transfer, so once its answer is in, a second carriage return
+/// follows. Without one, every later attempt would be refused until the unit is powered off.
 FT_STATUS rq7_worker::start_fw_transfer()
+{
+    FT_STATUS status = write_carriage_return();
+    if (status != FT_OK)
+        return status;
+    QThread::msleep(leftover_line_answer_ms);
+    DWORD waiting = 0;
+    status = FT_GetQueueStatus(handle, &waiting);
+    if (status != FT_OK) {
+        qCritical("Cannot get queue status, disconnecting");
+        close();
+        return status;
+    }
+    if (waiting == 0)
+        return FT_OK;
+    qDebug("The bootloader held the rest of an earlier transfer; starting over");
+    QByteArray answer;
+    wait_then_read(answer, 3); // XOFF, NAK or ACK, XON; a late XON only costs the wait
+    status = FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX);
+    if (status != FT_OK) {
+        qCritical("Cannot purge Rx/Tx buffers, disconnecting");
+        close();
+        return status;
+    }
+    return write_carriage_return();
+}
+
+FT_STATUS rq7_worker::write_carriage_return()
 {
     char cr = carriage_return;
     DWORD written = 0;

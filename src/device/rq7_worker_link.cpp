@@ -60,6 +60,10 @@ void rq7_worker::open()
     // The unit may still be streaming from an earlier connection.
     stop_live_logging(true);
     identify_unit();
+    // A bridge that failed while identifying the unit has closed the link and said so:
+    // announcing it opened now would show a connection that is gone.
+    if (!link_open())
+        return;
     store_variant();
     emit opened(serial_number, fw_version, variant);
 }

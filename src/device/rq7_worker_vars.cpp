@@ -72,7 +72,14 @@ void rq7_worker::file_to_vars_to_field(QString filename)
     if (vars->file_to_vars(filename, warnings)) {
         // The attached unit's variant overrides the file's.
         if (link_open()) {
-            identify_unit();
+            // A unit that does not answer now is still the one identified when the link
+            // opened: a lost reply must not turn it into another model in the settings.
+            const quint16 known_version = fw_version;
+            const rq7_variant known_variant = variant;
+            if (identify_unit() != FT_OK) {
+                fw_version = known_version;
+                variant = known_variant;
+            }
             store_variant();
         }
         QList<QByteArray> tables;

@@ -120,12 +120,37 @@ void sim_backend::short_next_writes(int count)
     short_writes = count;
 }
 
+void sim_backend::before_call(call which, int count, std::function<void()> action)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    armed_call = which;
+    armed_countdown = count;
+    armed_action = std::move(action);
+}
+
 void sim_backend::clear_faults()
 {
     std::lock_guard<std::mutex> lock(mutex);
     faults.clear();
     enumeration_fault = FT_OK;
     short_reads = short_writes = 0;
+    armed_countdown = 0;
+    armed_action = nullptr;
+}
+
+void sim_backend::run_armed_action(call which)
+{
+    std::function<void()> action;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (armed_countdown <= 0 || which != armed_call || --armed_countdown > 0)
+            return;
+        action = std::move(armed_action);
+        armed_action = nullptr;
+    }
+    // Outside the lock: the action switches faults or detaches, which take it again.
+    if (action)
+        action();
 }
 
 bool sim_backend::take_fault_locked(call which, FT_STATUS* status)
@@ -291,6 +316,7 @@ FT_STATUS sim_backend::set_latency_timer(FT_HANDLE handle, UCHAR latency_ms)
 
 FT_STATUS sim_backend::read(FT_HANDLE handle, void* buffer, DWORD length, DWORD* bytes_read)
 {
+    run_armed_action(call::read);
     *bytes_read = 0;
     sim_clock::time_point deadline{};
     bool first = true;
@@ -330,6 +356,7 @@ FT_STATUS sim_backend::read(FT_HANDLE handle, void* buffer, DWORD length, DWORD*
 FT_STATUS sim_backend::write(FT_HANDLE handle, const void* buffer, DWORD length,
                              DWORD* bytes_written)
 {
+    run_armed_action(call::write);
     std::shared_ptr<rq7_sim_unit> unit;
     QByteArray bytes;
     {

@@ -56,6 +56,10 @@ public:
     void short_next_reads(int count);
     /// The next `count` writes take one byte less than given.
     void short_next_writes(int count);
+    /// Runs `action` (from the calling thread) just before the `count`-th read or write from
+    /// now is served, once: a fault switched on in the middle of an exchange, or the cable
+    /// pulled out (detach) while the host talks to the unit.
+    void before_call(call which, int count, std::function<void()> action);
     void clear_faults();
 
     // ---- observation ----
@@ -115,6 +119,8 @@ private:
     FT_STATUS check_call_locked(call which, FT_HANDLE handle, device** dev);
     bool take_fault_locked(call which, FT_STATUS* status);
     void collect_locked(device& dev);
+    /// Runs an action armed with before_call when this call is the one it waits for.
+    void run_armed_action(call which);
     void notify(unsigned int code);
 
     mutable std::mutex mutex;
@@ -123,6 +129,9 @@ private:
     FT_STATUS enumeration_fault = FT_OK;
     int short_reads = 0;
     int short_writes = 0;
+    call armed_call = call::read;
+    int armed_countdown = 0; // 0: nothing armed
+    std::function<void()> armed_action;
     uintptr_t next_handle = 1;
     DWORD next_location = 0x111;
     std::function<void(unsigned int)> change_listener;
