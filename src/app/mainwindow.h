@@ -418,6 +418,9 @@ private:
     QSet<table_index> changed_tables;
     QSet<int_index> changed_ints;
     QSet<adc_trim_index> changed_trims;
+    // What the running write carries: queued again if it fails, so that Write sends it anew.
+    QSet<table_index> writing_tables;
+    QSet<int_index> writing_ints;
     bool changes_pending = false;
     /// Spin boxes whose value changed since their last editingFinished.
     QSet<QAbstractSpinBox*> unfinished_fields;

@@ -380,6 +380,8 @@ void MainWindow::on_act_write_triggered()
         return; // the edits stay queued
     ui->act_write->setEnabled(false);
     ui->act_write_all->setEnabled(false);
+    writing_tables = changed_tables;
+    writing_ints = changed_ints;
     fields_to_vars();
     worker()->start_write();
 }
@@ -398,6 +400,8 @@ void MainWindow::write_everything()
     ui->act_write->setEnabled(false);
     ui->act_write_all->setEnabled(false);
     queue_everything();
+    writing_tables = changed_tables;
+    writing_ints = changed_ints;
     fields_to_vars();
     worker()->start_write();
 }
@@ -428,10 +432,18 @@ void MainWindow::when_wrote_data(FT_STATUS status)
 {
     ui->act_write->setEnabled(true);
     ui->act_write_all->setEnabled(true);
+    if (status != FT_OK) {
+        // The unit may hold none of it: the edits stay queued for the next Write.
+        changed_tables += writing_tables;
+        changed_ints += writing_ints;
+    }
+    writing_tables.clear();
+    writing_ints.clear();
     // What was edited while the write ran is still queued and waits for the next Write.
     show_changes_pending(!changed_tables.isEmpty() || !changed_ints.isEmpty());
-    // The factory calibration is editable for one write only.
-    ui->map_cal_edit_defaults->setChecked(false);
+    // The factory calibration is editable for one write only (a failed one is retried).
+    if (status == FT_OK)
+        ui->map_cal_edit_defaults->setChecked(false);
     if (status == FT_OK)
         unit_settings_known = true; // the unit holds what the window shows
     if (status != FT_OK) {

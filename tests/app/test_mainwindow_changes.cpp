@@ -34,7 +34,7 @@ private slots:
     void one_mode_sends_the_whole_mode_group();
     void engine_speed_queues_all_four_tables();
     void write_all_sends_every_writable_item();
-    void failed_write_shows_the_box_and_turns_green();
+    void failed_write_shows_the_box_and_keeps_the_edit();
     void loaded_values_data();
     void loaded_values();
 
@@ -194,7 +194,7 @@ void test_mainwindow_changes::write_all_sends_every_writable_item()
         QCOMPARE(sim->unit->table(n), rq7_sim_unit::factory_table(n));
 }
 
-void test_mainwindow_changes::failed_write_shows_the_box_and_turns_green()
+void test_mainwindow_changes::failed_write_shows_the_box_and_keeps_the_edit()
 {
     connect_and_read();
     w<QSpinBox>("gpo2_horz_axis_gt")->setValue(2500);
@@ -207,6 +207,13 @@ void test_mainwindow_changes::failed_write_shows_the_box_and_turns_green()
     QCOMPARE(boxes.boxes[0].informative_text,
              QString("Could not write data to device, check the log for possible error "
                      "messages."));
+    // The unit may hold none of it: the next Write sends the edit again.
+    QVERIFY(window->changes_are_pending());
+    sim->unit->clear_faults();
+    sim->unit->clear_received_frames();
+    run("act_write");
+    QCOMPARE(boxes.boxes.size(), 1);
+    QVERIFY(sent_types().contains(msg_write_gpo2_table));
     QVERIFY(!window->changes_are_pending());
 }
 
