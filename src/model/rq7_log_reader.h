@@ -46,6 +46,8 @@ public:
     parse_status parse(const QString& file_name);
     /// Reads an opened device to its end, appending to what the log and the marks hold.
     parse_status parse(QIODevice& in);
+    /// Reads a whole log held in memory, appending to what the log and the marks hold.
+    parse_status parse_bytes(const QByteArray& bytes);
 
     /// Folder of the temporary settings files; the system's temporary folder by default.
     void set_temp_folder(const QString& folder) { temp_folder = folder; }
@@ -56,6 +58,9 @@ public:
     int bad_lines() const { return bad_line_count; }
 
 private:
+    void begin_parse();
+    parse_status take_chunk(const char* p, const char* end);
+    parse_status end_parse(parse_status status);
     void take_part_of_line(const char* begin, const char* end);
     parse_status take_line(const char* begin, const char* end, qint64 full_length);
     parse_status begin_settings(const char* begin, const char* end, bool overlong);
