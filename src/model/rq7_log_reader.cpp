@@ -65,15 +65,7 @@ rq7_log_reader::parse_status rq7_log_reader::parse(const QString& file_name)
 
 rq7_log_reader::parse_status rq7_log_reader::parse(QIODevice& in)
 {
-    have_last = log.size() > 0;
-    last_stamp = log.timestamps().last();
-    partial.clear();
-    partial.reserve(max_line_length);
-    partial_length = 0;
-    partial_ends_line = false;
-    pending_frames.reserve(batch_size);
-    pending_marks.reserve(batch_size);
-
+    begin_parse();
     parse_status status = p_parsed;
     QByteArray chunk(int(chunk_size), Qt::Uninitialized);
     while (status == p_parsed) {
@@ -82,32 +74,60 @@ rq7_log_reader::parse_status rq7_log_reader::parse(QIODevice& in)
             status = p_read_failed;
             break;
         }
-        if (got == 0) {
-            if (partial_length > 0) // a last line without a line end
-                status = take_line(partial.constData(), partial.constData() + partial.size(),
-                                   partial_length, partial_ends_line ? line_ended : line_cut);
+        if (got == 0)
+            break;
+        status = take_chunk(chunk.constData(), chunk.constData() + got);
+    }
+    return end_parse(status);
+}
+
+rq7_log_reader::parse_status rq7_log_reader::parse_bytes(const QByteArray& bytes)
+{
+    begin_parse();
+    const parse_status status = take_chunk(bytes.constData(), bytes.constData() + bytes.size());
+    return end_parse(status);
+}
+
+void rq7_log_reader::begin_parse()
+{
+    have_last = log.size() > 0;
+    last_stamp = log.timestamps().last();
+    partial.clear();
+    partial_length = 0;
+    partial_ends_line = false;
+}
+
+// The lines of [p, end); a line not ended there is held until the next chunk or the end.
+rq7_log_reader::parse_status rq7_log_reader::take_chunk(const char* p, const char* end)
+{
+    parse_status status = p_parsed;
+    while (p < end && status == p_parsed) {
+        const auto* newline = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+        if (!newline) {
+            take_part_of_line(p, end);
             break;
         }
-        const char* p = chunk.constData();
-        const char* end = p + got;
-        while (p < end && status == p_parsed) {
-            const auto* newline = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
-            if (!newline) {
-                take_part_of_line(p, end);
-                break;
-            }
-            if (partial_length == 0) {
-                status = take_line(p, newline, newline - p);
-            } else {
-                take_part_of_line(p, newline);
-                status = take_line(partial.constData(), partial.constData() + partial.size(),
-                                   partial_length);
-                partial.resize(0);
-                partial_length = 0;
-            }
-            p = newline + 1;
+        if (partial_length == 0) {
+            status = take_line(p, newline, newline - p);
+        } else {
+            take_part_of_line(p, newline);
+            status = take_line(partial.constData(), partial.constData() + partial.size(),
+                               partial_length);
+            partial.resize(0);
+            partial_length = 0;
         }
+        p = newline + 1;
     }
+    return status;
+}
+
+rq7_log_reader::parse_status rq7_log_reader::end_parse(parse_status status)
+{
+    if (status == p_parsed && partial_length > 0) // a last line without a line end
+        status = take_line(partial.constData(), partial.constData() + partial.size(),
+                           partial_length, partial_ends_line ? line_ended : line_cut);
+    partial = QByteArray();
+    partial_length = 0;
     // A settings section that runs to the end of the file is complete; one cut by a failure
     // is not loaded.
     if (settings) {

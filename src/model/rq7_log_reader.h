@@ -48,6 +48,8 @@ public:
     parse_status parse(const QString& file_name);
     /// Reads an opened device to its end, appending to what the log and the marks hold.
     parse_status parse(QIODevice& in);
+    /// Reads a whole log held in memory, appending to what the log and the marks hold.
+    parse_status parse_bytes(const QByteArray& bytes);
 
     /// Folder of the temporary settings files; the system's temporary folder by default.
     void set_temp_folder(const QString& folder) { temp_folder = folder; }
@@ -59,6 +61,9 @@ public:
 
 private:
     enum line_end { line_ended, line_cut };
+    void begin_parse();
+    parse_status take_chunk(const char* p, const char* end);
+    parse_status end_parse(parse_status status);
     void take_part_of_line(const char* begin, const char* end);
     parse_status take_line(const char* begin, const char* end, qint64 full_length,
                            line_end ending = line_ended);
