@@ -33,6 +33,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 
 namespace {
@@ -51,22 +52,51 @@ void count_message(QtMsgType type, const QMessageLogContext&, const QString& tex
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
 }
 
+qint64 thread_cpu_ms()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// On a shared machine a gap may be other processes' doing: the CPU time the window's thread
+// itself spent within a gap tells its own stalls from the machine's.
 struct gui_heartbeat
 {
     QElapsedTimer since_last;
+    qint64 cpu_at_last = 0;
     qint64 largest = 0;
     qint64 largest_this_period = 0;
+    qint64 largest_busy = 0; // the most CPU time the thread spent within one gap
     int stalls = 0;
+    int busy_stalls = 0; // gaps in which the thread itself ran for more than stall_ms
 
+    void start()
+    {
+        since_last.start();
+        cpu_at_last = thread_cpu_ms();
+    }
     void beat()
     {
         const qint64 gap = since_last.restart();
+        const qint64 cpu = thread_cpu_ms();
+        const qint64 busy = cpu - cpu_at_last;
+        cpu_at_last = cpu;
         largest = qMax(largest, gap);
         largest_this_period = qMax(largest_this_period, gap);
+        largest_busy = qMax(largest_busy, busy);
         if (gap > stall_ms)
             ++stalls;
+        if (busy > stall_ms)
+            ++busy_stalls;
     }
 };
+
+double load_average()
+{
+    QFile load("/proc/loadavg");
+    return load.open(QIODevice::ReadOnly) ? load.readAll().split(' ').first().toDouble() : -1;
+}
 
 struct memory_base
 {
@@ -195,7 +225,7 @@ int main(int argc, char* argv[])
         QTimer beat;
         beat.setTimerType(Qt::PreciseTimer);
         QObject::connect(&beat, &QTimer::timeout, &window, [&heart] { heart.beat(); });
-        heart.since_last.start();
+        heart.start();
         beat.start(heartbeat_ms);
 
         QElapsedTimer wall;
@@ -220,12 +250,15 @@ int main(int argc, char* argv[])
             const double per_hwm = base.per_sample(hwm, base.hwm_kb, stored);
             rss_per_sample = per_rss;
             hwm_per_sample = per_hwm;
-            std::printf("%7.1f %8d %6.1f %8lld %8lld %7d %9lld %9lld %8.1f %8.1f %11lld\n",
-                        wall.elapsed() / 60000.0, frames, (frames - last_frames) / double(period_s),
+            std::printf("%7.1f %8d %6.1f %7lld %7lld %6d %7d %9lld %9lld %8.1f %8.1f %11lld "
+                        "%5.2f\n",
+                        now_ms / 60000.0, frames,
+                        (frames - last_frames) * 1000.0 / qMax<qint64>(1, now_ms - last_report_ms),
                         static_cast<long long>(heart.largest_this_period),
-                        static_cast<long long>(heart.largest), heart.stalls,
+                        static_cast<long long>(heart.largest), heart.stalls, heart.busy_stalls,
                         static_cast<long long>(rss), static_cast<long long>(hwm), per_rss, per_hwm,
-                        static_cast<long long>(QFileInfo(file_name->text()).size()));
+                        static_cast<long long>(QFileInfo(file_name->text()).size()),
+                        load_average());
             std::fflush(stdout);
             last_frames = frames;
             last_report_ms = now_ms;
@@ -251,9 +284,13 @@ int main(int argc, char* argv[])
             app, [&] { return settle.elapsed() > 1500; }, 2000);
 
         std::printf("\nsummary after %.1f min:\n", wall.elapsed() / 60000.0);
-        std::printf("GUI thread: largest gap %lld ms, %d gaps over %lld ms (heartbeat %d ms)\n",
+        std::printf("GUI thread: largest gap %lld ms, %d gaps over %lld ms (heartbeat %d ms); "
+                    "its own work: at most %lld ms of CPU within a gap, %d gaps with over %lld "
+                    "ms\n",
                     static_cast<long long>(heart.largest), heart.stalls,
-                    static_cast<long long>(stall_ms), heartbeat_ms);
+                    static_cast<long long>(stall_ms), heartbeat_ms,
+                    static_cast<long long>(heart.largest_busy), heart.busy_stalls,
+                    static_cast<long long>(stall_ms));
         std::printf("memory per stored sample after the first period: %.1f bytes (VmRSS), %.1f "
                     "bytes (VmHWM), limit %.0f\n",
                     rss_per_sample, hwm_per_sample, bytes_per_sample_limit);
