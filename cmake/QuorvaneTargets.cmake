@@ -22,6 +22,10 @@ function(quorvane_test name)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()
+    if(QUORVANE_TSAN)
+        # The thread sanitizer runs code five to fifteen times slower.
+        math(EXPR T_TIMEOUT "${T_TIMEOUT} * 4")
+    endif()
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
@@ -35,4 +39,15 @@ function(quorvane_test name)
             "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT}
                                             LABELS "${T_LABELS}")
+    # The suites of the worker's threads and what they share (no window): the target
+    # thread_tests builds them for tools/tsan_check.sh.
+    foreach(label IN LISTS T_LABELS)
+        if(label IN_LIST QUORVANE_THREAD_LABELS)
+            set_property(GLOBAL APPEND PROPERTY QUORVANE_THREAD_TESTS ${name})
+            break()
+        endif()
+    endforeach()
 endfunction()
+
+# Labels of the suites that tools/tsan_check.sh runs under the thread sanitizer.
+set(QUORVANE_THREAD_LABELS device model sim d2xx protocol)

@@ -3,9 +3,9 @@
 #include "log_capture.h"
 #include "rq7_worker.h"
 #include "sim_fixture.h"
+#include "thread_spy.h"
 
 #include <QProcess>
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <functional>
@@ -67,8 +67,8 @@ void test_worker_link::opens_and_identifies_the_unit()
 {
     sim_fixture f;
     rq7_worker worker;
-    QSignalSpy opened(&worker, &rq7_worker::opened);
-    QSignalSpy closed(&worker, &rq7_worker::closed);
+    thread_spy opened(&worker, &rq7_worker::opened);
+    thread_spy closed(&worker, &rq7_worker::closed);
     worker.open();
     QCOMPARE(opened.count(), 1);
     QCOMPARE(closed.count(), 0);
@@ -110,8 +110,8 @@ void test_worker_link::no_device_or_no_unit_emits_closed()
     sim_fixture f(false);
     attach(f);
     rq7_worker worker;
-    QSignalSpy opened(&worker, &rq7_worker::opened);
-    QSignalSpy closed(&worker, &rq7_worker::closed);
+    thread_spy opened(&worker, &rq7_worker::opened);
+    thread_spy closed(&worker, &rq7_worker::closed);
     worker.open();
     QCOMPARE(closed.count(), 1);
     QCOMPARE(opened.count(), 0);
@@ -125,7 +125,7 @@ void test_worker_link::the_last_of_two_units_is_opened()
     f.sim->attach_unit("RQ7B");
     log_capture log;
     rq7_worker worker;
-    QSignalSpy opened(&worker, &rq7_worker::opened);
+    thread_spy opened(&worker, &rq7_worker::opened);
     worker.open();
     QCOMPARE(opened.count(), 1);
     QCOMPARE(opened.at(0).at(0).toString(), QString("RQ7B"));
@@ -141,7 +141,7 @@ void test_worker_link::unit_without_variant_answer_opens_as_nv()
     f.unit->set_firmware_version(0x0167);
     f.unit->fault_ignore_param(param_variant);
     rq7_worker worker;
-    QSignalSpy opened(&worker, &rq7_worker::opened);
+    thread_spy opened(&worker, &rq7_worker::opened);
     worker.open();
     QCOMPARE(opened.count(), 1);
     QCOMPARE(opened.at(0).at(1).value<quint16>(), quint16(0x0167));
@@ -154,7 +154,7 @@ void test_worker_link::bootloader_opens_with_version_zero()
     f.unit->set_bootloader(true);
     log_capture log;
     rq7_worker worker;
-    QSignalSpy opened(&worker, &rq7_worker::opened);
+    thread_spy opened(&worker, &rq7_worker::opened);
     worker.open();
     QCOMPARE(opened.count(), 1);
     QCOMPARE(opened.at(0).at(1).value<quint16>(), quint16(0));
@@ -179,8 +179,8 @@ void test_worker_link::device_notifications()
 {
     sim_fixture f(false);
     rq7_worker worker;
-    QSignalSpy opened(&worker, &rq7_worker::opened);
-    QSignalSpy closed(&worker, &rq7_worker::closed);
+    thread_spy opened(&worker, &rq7_worker::opened);
+    thread_spy closed(&worker, &rq7_worker::closed);
 
     worker.smart_reconnect(0x8004); // removal while closed: the null handle fails
     QCOMPARE(closed.count(), 1);
@@ -210,7 +210,7 @@ void test_worker_link::close_and_reset()
 {
     sim_fixture f;
     rq7_worker worker;
-    QSignalSpy closed(&worker, &rq7_worker::closed);
+    thread_spy closed(&worker, &rq7_worker::closed);
     log_capture log;
 
     worker.reset(); // link closed: only the first message
@@ -341,7 +341,7 @@ void test_worker_link::failures()
     sim_fixture f;
     rq7_worker worker;
     worker.open();
-    QSignalSpy closed(&worker, &rq7_worker::closed);
+    thread_spy closed(&worker, &rq7_worker::closed);
     fault(f);
     log_capture log;
     QCOMPARE(call(worker), FT_STATUS(status));

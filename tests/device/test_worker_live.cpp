@@ -4,8 +4,8 @@
 #include "rq7_log_file.h"
 #include "rq7_worker.h"
 #include "sim_fixture.h"
+#include "thread_spy.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -67,7 +67,7 @@ void test_worker_live::a_frame_is_taken_only_when_whole()
     sim_fixture f;
     rq7_worker worker;
     worker.open();
-    QSignalSpy data(&worker, &rq7_worker::log_data_ready);
+    thread_spy data(&worker, &rq7_worker::log_data_ready);
     const QByteArray frame = live_frame(4321);
     f.unit->send_raw(frame.left(69));
     QThread::msleep(10);
@@ -89,7 +89,7 @@ void test_worker_live::a_backlog_is_worked_off_one_frame_per_poll()
     sim_fixture f;
     rq7_worker worker;
     worker.open();
-    QSignalSpy data(&worker, &rq7_worker::log_data_ready);
+    thread_spy data(&worker, &rq7_worker::log_data_ready);
     f.unit->send_raw(live_frame(1000) + live_frame(2000) + live_frame(3000));
     QThread::msleep(10);
     log_capture log;
@@ -108,8 +108,8 @@ void test_worker_live::short_reads_keep_the_stream_in_step()
     sim_fixture f;
     rq7_worker worker;
     worker.open();
-    QSignalSpy stopped(&worker, &rq7_worker::log_stopped);
-    QSignalSpy data(&worker, &rq7_worker::log_data_ready);
+    thread_spy stopped(&worker, &rq7_worker::log_stopped);
+    thread_spy data(&worker, &rq7_worker::log_data_ready);
     log_capture log;
     worker.start_live_logging();
     QTRY_VERIFY_WITH_TIMEOUT(data.count() >= 5, 5000);
@@ -133,9 +133,9 @@ void test_worker_live::stream_runs_and_stops_cleanly()
     sim_fixture f;
     rq7_worker worker;
     worker.open();
-    QSignalSpy started(&worker, &rq7_worker::log_started);
-    QSignalSpy stopped(&worker, &rq7_worker::log_stopped);
-    QSignalSpy data(&worker, &rq7_worker::log_data_ready);
+    thread_spy started(&worker, &rq7_worker::log_started);
+    thread_spy stopped(&worker, &rq7_worker::log_stopped);
+    thread_spy data(&worker, &rq7_worker::log_data_ready);
     f.unit->clear_received_frames();
     worker.start_live_logging();
     QCOMPARE(started.count(), 1);
@@ -165,7 +165,7 @@ void test_worker_live::bad_end_marker_stops_logging()
     sim_fixture f;
     rq7_worker worker;
     worker.open();
-    QSignalSpy stopped(&worker, &rq7_worker::log_stopped);
+    thread_spy stopped(&worker, &rq7_worker::log_stopped);
     const int purges = f.sim->purge_count();
     log_capture log;
     f.unit->fault_bad_stream_marker(1);
@@ -185,8 +185,8 @@ void test_worker_live::stop_without_logging_still_sends_the_stop_request()
     worker.stop_live_logging(true); // closed: stops and says so
     worker.open();
     f.unit->clear_received_frames();
-    QSignalSpy stopped(&worker, &rq7_worker::log_stopped);
-    QSignalSpy data(&worker, &rq7_worker::log_data_ready);
+    thread_spy stopped(&worker, &rq7_worker::log_stopped);
+    thread_spy data(&worker, &rq7_worker::log_data_ready);
     f.unit->send_raw(live_frame(1234)); // a stray frame waiting in the bridge
     QThread::msleep(10);
     worker.stop_live_logging();
@@ -202,10 +202,10 @@ void test_worker_live::operations_pause_and_resume_the_stream()
     sim_fixture f;
     rq7_worker worker;
     worker.open();
-    QSignalSpy started(&worker, &rq7_worker::log_started);
-    QSignalSpy stopped(&worker, &rq7_worker::log_stopped);
-    QSignalSpy read(&worker, &rq7_worker::read_data);
-    QSignalSpy data(&worker, &rq7_worker::log_data_ready);
+    thread_spy started(&worker, &rq7_worker::log_started);
+    thread_spy stopped(&worker, &rq7_worker::log_stopped);
+    thread_spy read(&worker, &rq7_worker::read_data);
+    thread_spy data(&worker, &rq7_worker::log_data_ready);
     worker.start_live_logging();
     QTRY_VERIFY_WITH_TIMEOUT(data.count() >= 5, 5000);
     worker.start_read();
@@ -236,7 +236,7 @@ void test_worker_live::file_logging_writes_header_once_and_reads_back()
     QVERIFY(before_frames.endsWith(rq7_log_file::log_header(name)));
     QCOMPARE(before_frames.count("[rq7_log]"), 1);
 
-    QSignalSpy data(&worker, &rq7_worker::log_data_ready);
+    thread_spy data(&worker, &rq7_worker::log_data_ready);
     worker.start_live_logging();
     QTRY_VERIFY_WITH_TIMEOUT(data.count() >= 20, 5000);
     worker.stop_live_logging(true);
@@ -251,8 +251,8 @@ void test_worker_live::file_logging_writes_header_once_and_reads_back()
     QList<rq7_frame> live;
     for (int i = 0; i < samples; ++i)
         live << data.at(i).at(0).value<rq7_frame>();
-    QSignalSpy loaded(&worker, &rq7_worker::read_file);
-    QSignalSpy parsed(&worker, &rq7_worker::parsed_log_file);
+    thread_spy loaded(&worker, &rq7_worker::read_file);
+    thread_spy parsed(&worker, &rq7_worker::parsed_log_file);
     worker.parse_log_file(name);
     QCOMPARE(parsed.count(), 1);
     QCOMPARE(loaded.count(), 1);
@@ -273,7 +273,7 @@ void test_worker_live::runs_apart_in_one_file_are_marked_apart()
     sim_fixture f;
     rq7_worker worker;
     worker.open();
-    QSignalSpy data(&worker, &rq7_worker::log_data_ready);
+    thread_spy data(&worker, &rq7_worker::log_data_ready);
     worker.set_log_file(name);
     int first_run = 0;
     for (int run = 0; run < 2; ++run) {
@@ -300,7 +300,7 @@ void test_worker_live::parse_refused_while_logging_and_recall()
     sim_fixture f;
     rq7_worker worker;
     worker.open();
-    QSignalSpy data(&worker, &rq7_worker::log_data_ready);
+    thread_spy data(&worker, &rq7_worker::log_data_ready);
     worker.start_live_logging();
     QTRY_VERIFY_WITH_TIMEOUT(data.count() >= 3, 5000);
     log_capture log;
@@ -311,7 +311,7 @@ void test_worker_live::parse_refused_while_logging_and_recall()
     const int stored = worker.log_times().size();
     QVERIFY(stored >= 3);
 
-    QSignalSpy recalled(&worker, &rq7_worker::recall_data_ready);
+    thread_spy recalled(&worker, &rq7_worker::recall_data_ready);
     const rq7_frame second = data.at(1).at(0).value<rq7_frame>();
     worker.recall_frame_at(QPointF(second.timestamp + 0.9, 50));
     QCOMPARE(recalled.count(), 1);
@@ -337,7 +337,7 @@ void test_worker_live::pre_trigger_seconds_begin_the_file()
     sim_fixture f;
     rq7_worker worker;
     worker.open();
-    QSignalSpy data(&worker, &rq7_worker::log_data_ready);
+    thread_spy data(&worker, &rq7_worker::log_data_ready);
     worker.set_log_pre_trigger(1);
     worker.set_log_file(name);
     worker.start_live_logging();

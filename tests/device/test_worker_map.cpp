@@ -3,8 +3,8 @@
 #include "log_capture.h"
 #include "rq7_worker.h"
 #include "sim_fixture.h"
+#include "thread_spy.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 using namespace rq7_protocol;
@@ -40,7 +40,7 @@ void test_worker_map::samples_and_a_failed_sample()
     rq7_worker worker;
     worker.open();
     f.unit->clear_received_frames();
-    QSignalSpy ready(&worker, &rq7_worker::map_cal_data_ready);
+    thread_spy ready(&worker, &rq7_worker::map_cal_data_ready);
     worker.start_map_cal();
     QCOMPARE(sent(f), (QStringList{"05:a2", "05:a2", "05:a2", "05:a2", "05:a2"}));
     const auto samples = ready.at(0).at(0).value<QList<quint16>>();
@@ -50,7 +50,7 @@ void test_worker_map::samples_and_a_failed_sample()
     QVERIFY(samples.count(samples.first()) < 5); // the reading wanders
 
     // A failed read ends the measurement without a result; the stream stays stopped.
-    QSignalSpy started(&worker, &rq7_worker::log_started);
+    thread_spy started(&worker, &rq7_worker::log_started);
     worker.start_live_logging();
     f.unit->fault_ignore_param(param_map_sensor);
     log_capture log;
@@ -74,7 +74,7 @@ void test_worker_map::override_requests_on_the_wire()
     QVERIFY(log.contains("Override GPO1 duty table to 74565", QtWarningMsg));
 
     // An output the unit lacks sends nothing and leaves the stream stopped.
-    QSignalSpy started(&worker, &rq7_worker::log_started);
+    thread_spy started(&worker, &rq7_worker::log_started);
     worker.start_live_logging();
     worker.set_override(t_wide_band, 100);
     worker.reset_override(t_afr);

@@ -3,9 +3,9 @@
 #include "rq7_vars.h"
 #include "rq7_worker.h"
 #include "sim_pty.h"
+#include "thread_spy.h"
 #include "tty_backend.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 using namespace rq7_protocol;
@@ -43,7 +43,7 @@ void test_worker_tty::cleanup()
 void test_worker_tty::opens_reads_and_writes_through_the_tty()
 {
     rq7_worker worker;
-    QSignalSpy opened(&worker, &rq7_worker::opened);
+    thread_spy opened(&worker, &rq7_worker::opened);
     worker.open();
     QCOMPARE(opened.count(), 1);
     QCOMPARE(opened.at(0).at(1).value<quint16>(), quint16(0x0201));
@@ -75,7 +75,7 @@ void test_worker_tty::unplugging_closes_the_link()
 {
     rq7_worker worker;
     worker.open();
-    QSignalSpy closed(&worker, &rq7_worker::closed);
+    thread_spy closed(&worker, &rq7_worker::closed);
     pty->stop();
     worker.smart_reconnect(0x8004);
     QCOMPARE(closed.count(), 1);

@@ -4,8 +4,8 @@
 #include "rq7_vars.h"
 #include "rq7_worker.h"
 #include "sim_fixture.h"
+#include "thread_spy.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -38,7 +38,7 @@ void test_worker_vars::read_across_the_thread_boundary()
     sim_fixture f;
     rq7_controller controller;
     rq7_worker* worker = controller.worker();
-    QSignalSpy read(worker, &rq7_worker::read_data);
+    thread_spy read(worker, &rq7_worker::read_data);
     worker->open();
     worker->start_read();
     QTRY_VERIFY_WITH_TIMEOUT(!read.isEmpty(), 10000); // recorded on the worker's thread
@@ -60,7 +60,7 @@ void test_worker_vars::failed_read_sends_empty_lists()
     rq7_worker worker;
     worker.open();
     f.unit->fault_no_reply(1);
-    QSignalSpy read(&worker, &rq7_worker::read_data);
+    thread_spy read(&worker, &rq7_worker::read_data);
     worker.start_read();
     QCOMPARE(read.count(), 1);
     QCOMPARE(read.at(0).at(0).value<FT_STATUS>(), FT_STATUS(FT_OTHER_ERROR));
@@ -73,7 +73,7 @@ void test_worker_vars::write_reports_its_status()
 {
     sim_fixture f;
     rq7_worker worker;
-    QSignalSpy wrote(&worker, &rq7_worker::wrote_data);
+    thread_spy wrote(&worker, &rq7_worker::wrote_data);
     worker.start_write(); // nothing read or set yet
     QCOMPARE(wrote.takeFirst().at(0).value<FT_STATUS>(), FT_STATUS(FT_OTHER_ERROR));
 
@@ -95,9 +95,9 @@ void test_worker_vars::saving_emits_nothing()
     sim_fixture f;
     rq7_worker worker;
     worker.open();
-    QSignalSpy read_file(&worker, &rq7_worker::read_file);
-    QSignalSpy read(&worker, &rq7_worker::read_data);
-    QSignalSpy wrote(&worker, &rq7_worker::wrote_data);
+    thread_spy read_file(&worker, &rq7_worker::read_file);
+    thread_spy read(&worker, &rq7_worker::read_data);
+    thread_spy wrote(&worker, &rq7_worker::wrote_data);
     log_capture log;
     worker.vars_to_file(dir.filePath("saved.vkini"));
     worker.vars_to_file("/proc/not/writable.vkini");
@@ -119,7 +119,7 @@ void test_worker_vars::loading_reports_the_attached_units_variant()
     sim_fixture f;
     f.unit->set_variant_byte(0x55);
     rq7_worker worker;
-    QSignalSpy loaded(&worker, &rq7_worker::read_file);
+    thread_spy loaded(&worker, &rq7_worker::read_file);
     worker.file_to_vars_to_field(name); // no unit attached yet: the file's variant stands
     QCOMPARE(loaded.count(), 1);
     QCOMPARE(loaded.at(0).at(2).value<QList<quint32>>().at(i_variant), 0u);
@@ -139,7 +139,7 @@ void test_worker_vars::loading_a_missing_file_emits_nothing()
 {
     sim_fixture f;
     rq7_worker worker;
-    QSignalSpy loaded(&worker, &rq7_worker::read_file);
+    thread_spy loaded(&worker, &rq7_worker::read_file);
     worker.file_to_vars_to_field("/nonexistent/x.vkini");
     QVERIFY(loaded.isEmpty());
 }
