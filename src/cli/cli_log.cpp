@@ -53,7 +53,7 @@ int cli_log(const cli_options& options)
     const QFileInfo folder(QFileInfo(path).absolutePath());
     if (!folder.isDir() || !folder.isWritable())
         return cli_fail(
-            exit_code::usage,
+            exit_code::local_file,
             QString("cannot write into %1 (does the folder exist, may you write there?)")
                 .arg(folder.filePath()));
 

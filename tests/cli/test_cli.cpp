@@ -205,7 +205,8 @@ void test_cli::bad_input_sends_nothing()
           QStringList{"write"}, QStringList{"diff", "unit"}, QStringList{"log", "/no/such/dir/x"},
           QStringList{"export", junk.fileName(), "--boost-unit", "furlongs"}}) {
         const outcome result = run(args + port());
-        QVERIFY2(result.code == 64, qPrintable(args.join(' ') + ": " + result.err));
+        const int code = args.first() == "log" ? 4 : 64; // a folder that cannot be written
+        QVERIFY2(result.code == code, qPrintable(args.join(' ') + ": " + result.err));
         QVERIFY(result.err.startsWith("quorvane-cli: "));
     }
     QVERIFY(unit->received_frames().isEmpty());
