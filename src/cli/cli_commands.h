@@ -11,7 +11,8 @@ constexpr int done = 0;
 constexpr int differences = 1;
 constexpr int no_unit = 2; // no unit found, or the link failed
 constexpr int verify_failed = 3;
-constexpr int usage = 64; // a usage error, or an input file that is missing or unusable
+constexpr int local_file = 4; // a local file or folder could not be written or read
+constexpr int usage = 64;     // a usage error, or an input file that is missing or unusable
 } // namespace exit_code
 
 struct cli_options

@@ -64,6 +64,7 @@ const char* const exit_codes = "Exit codes:\n"
                                "  1   diff: the settings differ\n"
                                "  2   no unit found, or the link to it failed\n"
                                "  3   write: the unit does not hold what was written\n"
+                               "  4   a local file or folder could not be written or read\n"
                                "  64  usage error, or an input file that is missing or unusable\n";
 
 QString overview()

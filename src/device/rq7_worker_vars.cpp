@@ -9,8 +9,10 @@
 bool rq7_worker::pause_live_logging()
 {
     const bool was_logging = live_poll_timer->isActive();
-    if (was_logging)
+    if (was_logging) {
+        emit log_paused();
         stop_live_logging(false);
+    }
     return was_logging;
 }
 

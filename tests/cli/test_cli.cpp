@@ -4,6 +4,7 @@
 #include "box_answerer.h"
 #include "dialog_answerer.h"
 #include "fw_image_text.h"
+#include "log_capture.h"
 #include "mainwindow.h"
 #include "rq7_log.h"
 #include "rq7_log_reader.h"
@@ -63,6 +64,7 @@ private slots:
     void a_write_the_unit_does_not_keep_fails_verification();
     void bad_input_sends_nothing();
     void log_stopped_by_ctrl_c_leaves_a_complete_file();
+    void log_to_a_file_that_cannot_be_written();
     void export_converts_with_the_logs_calibration();
     void flash_backs_up_then_programs();
 
@@ -203,7 +205,8 @@ void test_cli::bad_input_sends_nothing()
           QStringList{"write"}, QStringList{"diff", "unit"}, QStringList{"log", "/no/such/dir/x"},
           QStringList{"export", junk.fileName(), "--boost-unit", "furlongs"}}) {
         const outcome result = run(args + port());
-        QVERIFY2(result.code == 64, qPrintable(args.join(' ') + ": " + result.err));
+        const int code = args.first() == "log" ? 4 : 64; // a folder that cannot be written
+        QVERIFY2(result.code == code, qPrintable(args.join(' ') + ": " + result.err));
         QVERIFY(result.err.startsWith("quorvane-cli: "));
     }
     QVERIFY(unit->received_frames().isEmpty());
@@ -230,6 +233,32 @@ void test_cli::log_stopped_by_ctrl_c_leaves_a_complete_file()
     QCOMPARE(reader.bad_lines(), 0);
     QVERIFY(recorded > 100);
     QCOMPARE(log.size(), recorded);
+}
+
+void test_cli::log_to_a_file_that_cannot_be_written()
+{
+    // A name taken by a folder: the file cannot be opened.
+    QVERIFY(QDir(dir.path()).mkdir("taken.vklog"));
+    const outcome taken = run(QStringList{"log", temp("taken.vklog"), "--seconds", "1"} + port());
+    QCOMPARE(taken.code, 4);
+    QVERIFY2(taken.err.contains("cannot write " + temp("taken.vklog")), qPrintable(taken.err));
+
+    // The disk fills up mid-way (a file size limit stands in for it): what was written stays.
+    const QString file = temp("full.vklog");
+    QProcess cli;
+    cli.start("/bin/sh", QStringList{"-c", "trap '' XFSZ; ulimit -f 100; exec \"$0\" \"$@\"",
+                                     QUORVANE_CLI, "log", file, "--seconds", "60"} +
+                             port());
+    QVERIFY(cli.waitForFinished(60000));
+    const QString said = QString::fromLocal8Bit(cli.readAllStandardError());
+    QCOMPARE(cli.exitCode(), 4);
+    QVERIFY2(said.contains("File too large"), qPrintable(said));
+    rq7_log log;
+    tsafe_qvector<unsigned int> marks;
+    rq7_log_reader reader(log, marks, [](const QString&) {});
+    log_capture quiet; // the line cut off by the limit is reported
+    QCOMPARE(reader.parse(file), rq7_log_reader::p_parsed);
+    QVERIFY(log.size() > 100);
 }
 
 void test_cli::export_converts_with_the_logs_calibration()
