@@ -56,12 +56,14 @@ void MainWindow::on_fw_browse_clicked()
 /// prepare the unit for nothing.
 bool MainWindow::fw_image_usable(const QString& location)
 {
-    QFile file(location);
-    QString problem;
-    if (!file.open(QIODevice::ReadOnly))
-        problem = QString("The file cannot be read: %1").arg(file.errorString());
-    else
-        problem = fw_image::describe(fw_image::check(file.readAll()));
+    QString problem = fw_image::too_large(location); // then it is not read at all
+    if (problem.isEmpty()) {
+        QFile file(location);
+        if (!file.open(QIODevice::ReadOnly))
+            problem = QString("The file cannot be read: %1").arg(file.errorString());
+        else
+            problem = fw_image::describe(fw_image::check(file.readAll()));
+    }
     if (problem.isEmpty())
         return true;
     message_box::show(this, QMessageBox::Critical, "Invalid FW image!",
