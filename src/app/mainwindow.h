@@ -108,7 +108,10 @@ public slots:
     void when_log_data_ready(rq7_frame data);
     void when_log_started();
     void when_log_stopped();
-    void when_parsed_log_file();
+    void when_parsed_log_file(QString file_name, int samples, int skipped_lines,
+                              qint64 first_skipped_line);
+    /// The file was not opened as a live log: says why; the log shown stays.
+    void when_log_file_refused(QString file_name, QString reason);
     void when_recall_data_ready(rq7_frame data);
     void when_map_cal_data_ready(QList<quint16> values);
     /// The backup asked for before Write All or a firmware update; goes on with that.
@@ -453,4 +456,6 @@ private:
 
     fw_program_status* fw_status = nullptr;
     std::atomic<bool> log_file_failure_shown{false};
+    /// The log file name shown before a log file was asked for, shown again if it is refused.
+    QString live_log_file_name_before_open;
 };
