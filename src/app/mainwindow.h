@@ -43,6 +43,7 @@ class duty_table;
 class fw_program_status;
 class hotplug_monitor;
 struct map_cal_set;
+class debug_log_panel;
 class log_graph;
 class rq7_controller;
 class rq7_worker;
@@ -145,7 +146,6 @@ private slots:
     void on_act_reset_triggered();
     void on_act_rw_debug_toggled(bool checked);
     void on_open_debug_log_file_clicked();
-    void show_log_line(QString line);
 
     void on_main_vert_axis_currentIndexChanged(int index);
     void on_aux_vert_axis_currentIndexChanged(int index);
@@ -455,7 +455,7 @@ private:
     QString live_log_folder_name;
 
     fw_program_status* fw_status = nullptr;
-    std::atomic<bool> log_file_failure_shown{false};
+    debug_log_panel* log_panel = nullptr;
     /// The log file name shown before a log file was asked for, shown again if it is refused.
     QString live_log_file_name_before_open;
 };
