@@ -47,15 +47,30 @@ void debug_log_panel::add_line(QtMsgType type, const QString& line)
 
 void debug_log_panel::show_pending()
 {
+    // A view that holds max_view_lines pays for every line it drops (about 50 us): a large
+    // batch goes in parts, one per pass of the event loop, so that the window stays
+    // responsive; a batch that replaces all that is shown is set as a whole instead.
     QStringList lines;
+    bool more = false;
     {
         std::lock_guard<std::mutex> lock(pending_mutex);
-        lines.swap(pending);
-        show_posted = false;
+        if (pending.size() > max_lines_per_append && pending.size() < max_view_lines) {
+            lines = pending.mid(0, max_lines_per_append);
+            pending.erase(pending.begin(), pending.begin() + max_lines_per_append);
+            more = true;
+        } else {
+            lines.swap(pending);
+        }
+        show_posted = more;
     }
+    if (more)
+        QMetaObject::invokeMethod(this, "show_pending", Qt::QueuedConnection);
     if (lines.isEmpty())
         return;
-    view->appendPlainText(lines.join('\n'));
+    if (lines.size() >= max_view_lines)
+        view->setPlainText(lines.join('\n'));
+    else
+        view->appendPlainText(lines.join('\n'));
     QScrollBar* scroll = view->verticalScrollBar();
     scroll->setValue(scroll->maximum());
 }
