@@ -103,6 +103,7 @@ void MainWindow::connect_worker()
     connect(w, &rq7_worker::log_stopped, this, &MainWindow::when_log_stopped);
     connect(w, &rq7_worker::log_file_failed, this, &MainWindow::when_log_file_failed);
     connect(w, &rq7_worker::parsed_log_file, this, &MainWindow::when_parsed_log_file);
+    connect(w, &rq7_worker::log_file_refused, this, &MainWindow::when_log_file_refused);
     connect(w, &rq7_worker::recall_data_ready, this, &MainWindow::when_recall_data_ready);
     connect(w, &rq7_worker::map_cal_data_ready, this, &MainWindow::when_map_cal_data_ready);
     connect(w, &rq7_worker::map_cal_failed, this, &MainWindow::when_map_cal_failed);

@@ -26,7 +26,6 @@
 #include <QMainWindow>
 #include <QSet>
 
-#include <atomic>
 
 namespace Ui {
 class MainWindow;
@@ -43,6 +42,7 @@ class duty_table;
 class fw_program_status;
 class hotplug_monitor;
 struct map_cal_set;
+class debug_log_panel;
 class log_graph;
 class rq7_controller;
 class rq7_worker;
@@ -111,7 +111,10 @@ public slots:
     void when_log_stopped();
     /// The live-log file failed: Log to File goes off and the user is told why.
     void when_log_file_failed(QString file_name, QString reason);
-    void when_parsed_log_file();
+    void when_parsed_log_file(QString file_name, int samples, int skipped_lines,
+                              qint64 first_skipped_line);
+    /// The file was not opened as a live log: says why; the log shown stays.
+    void when_log_file_refused(QString file_name, QString reason);
     void when_recall_data_ready(rq7_frame data);
     void when_map_cal_data_ready(QList<quint16> values);
     void when_map_cal_failed(FT_STATUS status);
@@ -147,7 +150,6 @@ private slots:
     void on_act_reset_triggered();
     void on_act_rw_debug_toggled(bool checked);
     void on_open_debug_log_file_clicked();
-    void show_log_line(QString line);
 
     void on_main_vert_axis_currentIndexChanged(int index);
     void on_aux_vert_axis_currentIndexChanged(int index);
@@ -471,5 +473,7 @@ private:
     fw_program_status* fw_status = nullptr;
     /// Each output's override percent before its last Reset, shown again if the Reset fails.
     int percent_before_reset[4] = {-1, -1, -1, -1};
-    std::atomic<bool> log_file_failure_shown{false};
+    debug_log_panel* log_panel = nullptr;
+    /// The log file name shown before a log file was asked for, shown again if it is refused.
+    QString live_log_file_name_before_open;
 };

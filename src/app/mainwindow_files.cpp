@@ -5,6 +5,7 @@
 #include "ui_mainwindow.h"
 
 #include "file_dialog.h"
+#include "file_limits.h"
 #include "message_box.h"
 #include "rq7_worker.h"
 
@@ -113,6 +114,15 @@ void MainWindow::on_act_open_triggered()
 
 void MainWindow::open_settings_file(const QString& name)
 {
+    // Refused before anything changes: a following Save must not overwrite that file.
+    const QString too_large =
+        file_limits::too_large(name, file_limits::settings_file_bytes, "a settings file");
+    if (!too_large.isEmpty()) {
+        qWarning().noquote() << too_large;
+        message_box::show(this, QMessageBox::Warning, QString("Cannot open %1").arg(name),
+                          too_large + ".\nIt was not read; the window keeps its settings.");
+        return;
+    }
     set_settings_file_name(name);
     // Items missing from the file keep the window's values in the worker's variables.
     all_fields_to_vars();

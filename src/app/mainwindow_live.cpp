@@ -255,9 +255,18 @@ void MainWindow::when_recall_data_ready(rq7_frame frame)
     graph->when_point_selected(QPointF(double(frame.timestamp), 0.0));
 }
 
-void MainWindow::when_parsed_log_file()
+void MainWindow::when_parsed_log_file(QString file_name, int samples, int skipped_lines,
+                                      qint64 first_skipped_line)
 {
     graph->when_data_updated();
+    // Told once, however many lines were damaged; each of the first few is in the debug log.
+    QString text = QString("Opened %1: %2 samples").arg(file_name).arg(samples);
+    if (skipped_lines > 0)
+        text += QString("; %1 damaged %2 skipped, the first at line %3")
+                    .arg(skipped_lines)
+                    .arg(skipped_lines == 1 ? "line was" : "lines were")
+                    .arg(first_skipped_line);
+    statusBar()->showMessage(text);
 }
 
 void MainWindow::on_live_collapse_toggled(bool checked)

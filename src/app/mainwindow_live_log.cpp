@@ -216,6 +216,15 @@ bool MainWindow::may_open_log_file()
 
 void MainWindow::open_log_file(const QString& name)
 {
+    live_log_file_name_before_open = ui->live_log_file_name->text();
     ui->live_log_file_name->setText(name);
     worker()->parse_log_file(name);
+}
+
+void MainWindow::when_log_file_refused(QString file_name, QString reason)
+{
+    if (ui->live_log_file_name->text() == file_name)
+        ui->live_log_file_name->setText(live_log_file_name_before_open);
+    message_box::show(this, QMessageBox::Warning, reason,
+                      "Nothing of it was loaded; the log shown before is kept.");
 }

@@ -111,8 +111,14 @@ int cli_export(const cli_options& options)
         QList<QString> warnings;
         has_settings = settings.file_to_vars(section, warnings);
     });
-    if (reader.parse(log_name) != rq7_log_reader::p_parsed)
+    switch (reader.parse(log_name)) {
+    case rq7_log_reader::p_parsed:
+        break;
+    case rq7_log_reader::p_not_a_log:
+        return cli_fail(exit_code::usage, QString("%1 is not a live-log file").arg(log_name));
+    default:
         return cli_fail(exit_code::usage, QString("could not read %1").arg(log_name));
+    }
     if (log.size() == 0)
         return cli_fail(exit_code::usage, QString("%1 holds no samples").arg(log_name));
 
@@ -147,8 +153,10 @@ int cli_export(const cli_options& options)
         return cli_fail(exit_code::usage,
                         QString("cannot write %1: %2").arg(options.output, out_file.errorString()));
     if (reader.bad_lines() > 0)
-        std::fprintf(stderr, "warning: %d damaged lines of %s were skipped\n", reader.bad_lines(),
-                     qPrintable(log_name));
+        std::fprintf(stderr,
+                     "warning: %d damaged lines of %s were skipped, the first at line %lld\n",
+                     reader.bad_lines(), qPrintable(log_name),
+                     static_cast<long long>(reader.first_bad_line()));
     if (!options.output.isEmpty())
         std::fprintf(stderr, "Exported %d samples to %s\n", log.size(), qPrintable(options.output));
     return exit_code::done;

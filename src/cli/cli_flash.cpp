@@ -24,6 +24,11 @@ bool image_usable(const QString& path, QString& error)
                     .arg(path);
         return false;
     }
+    error = fw_image::too_large(path);
+    if (!error.isEmpty()) {
+        error += "; the unit was not touched";
+        return false;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error = QString("cannot read %1: %2").arg(path, file.errorString());

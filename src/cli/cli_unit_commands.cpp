@@ -2,6 +2,7 @@
 #include "cli_commands.h"
 #include "cli_progress.h"
 
+#include "file_limits.h"
 #include "rq7_vars.h"
 #include "settings_backup.h"
 
@@ -73,6 +74,9 @@ bool cli_load_settings_file(const QString& path, unit_settings& out, QStringList
         error = QString("cannot read %1 (check its permissions)").arg(path);
         return false;
     }
+    error = file_limits::too_large(path, file_limits::settings_file_bytes, "a settings file");
+    if (!error.isEmpty())
+        return false;
     rq7_vars vars(nullptr);
     if (!out.tables.isEmpty()) {
         vars.tables = out.tables;

@@ -53,7 +53,13 @@ signals:
     void log_file_failed(QString file_name, QString reason);
     void log_data_ready(rq7_frame data);
     void recall_data_ready(rq7_frame data);
-    void parsed_log_file();
+    /// A live-log file is shown: its samples and how many damaged lines were skipped, with
+    /// the line number of the first (0 when none).
+    void parsed_log_file(QString file_name, int samples, int skipped_lines,
+                         qint64 first_skipped_line);
+    /// A file was not opened as a live log; the log shown before is kept. `reason` is for the
+    /// user ("FILE is not a live-log file").
+    void log_file_refused(QString file_name, QString reason);
     void map_cal_data_ready(QList<quint16>);
     /// The MAP samples could not be taken: not connected, or the unit did not answer.
     void map_cal_failed(FT_STATUS status);

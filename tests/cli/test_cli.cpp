@@ -209,6 +209,27 @@ void test_cli::bad_input_sends_nothing()
         QVERIFY2(result.code == code, qPrintable(args.join(' ') + ": " + result.err));
         QVERIFY(result.err.startsWith("quorvane-cli: "));
     }
+    // Files too large, or not what they claim, are refused by the rules the window follows.
+    QFile big(temp("big.vkini"));
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    big.write("[rq7_vars]\n" + QByteArray(1000 * 1000, ';') + "\n");
+    big.close();
+    QFile text(temp("text.vklog"));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write(QByteArray(30000, 'x').replace("xxx", "xx\n"));
+    text.close();
+    const QString image = temp("RQ7_QUIL_big.hex");
+    QVERIFY(fw_text::write_file(image, fw_text::padded(fw_text::image(3), 8 * 1000 * 1000 + 1)));
+    const QList<QPair<QStringList, QString>> refused = {
+        {{"write", big.fileName()}, "larger than 1 MB (1000012 bytes), the limit for a settings"},
+        {{"export", text.fileName()}, text.fileName() + " is not a live-log file"},
+        {{"flash", image},
+         "larger than 8 MB (8000001 bytes), the limit for a firmware image; "
+         "the unit was not touched"}};
+    for (const auto& [args, message] : refused) {
+        const outcome result = run(args + port());
+        QVERIFY2(result.code == 64 && result.err.contains(message), qPrintable(result.err));
+    }
     QVERIFY(unit->received_frames().isEmpty());
 }
 
