@@ -31,7 +31,8 @@ struct check_result
 
 /// Checks that `image` is an Intel HEX image that goes to the bootloader unchanged: every
 /// record hexadecimal with a matching length and checksum, none longer than the bootloader
-/// takes, none hidden behind leading white space, and an end-of-file record after the last.
+/// takes, none hidden behind leading white space, at least one data record, and an
+/// end-of-file record after the last.
 check_result check(const QByteArray& image);
 
 /// "line 12: bad checksum ..." or the problem alone when it concerns the whole image.
