@@ -26,7 +26,11 @@ bool load_side(const QString& name, cli_unit& unit, bool& unit_open, unit_settin
     if (!unit_open && !unit.connect_unit(error))
         return false;
     unit_open = true;
-    return unit.read_all(out, error);
+    if (!unit.read_all(out, error))
+        return false;
+    if (!unit.backup_error.isEmpty())
+        cli_report_backup(unit);
+    return true;
 }
 
 QJsonObject to_json(const QList<settings_report::difference>& parameters,
