@@ -69,7 +69,8 @@ int main(int argc, char* argv[])
         QElapsedTimer whole;
         whole.start();
         QProcess cli;
-        cli.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        cli.setStandardOutputFile(QProcess::nullDevice());
+        cli.setStandardErrorFile(QProcess::nullDevice());
         cli.start(QUORVANE_CLI, {"--simulate", "read", dir.filePath("process.vkini")});
         if (!cli.waitForFinished(30000) || cli.exitCode() != 0)
             return std::fprintf(stderr, "quorvane-cli read failed\n"), 1;

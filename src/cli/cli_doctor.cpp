@@ -258,7 +258,7 @@ doctor_finding doctor_unit_check(cli_unit& unit)
 {
     QString error;
     if (!unit.connect_unit(error, true))
-        return {finding::fail, "unit", "no unit answered", error};
+        return {finding::fail, "unit", error, "mend what the checks above name first"};
     if (unit.fw_version == 0)
         return {finding::warn, "unit",
                 QString("%1 answers only as its bootloader").arg(unit.serial_number),

@@ -113,6 +113,7 @@ int cli_list(const cli_options& options)
                                     {"port", b.port},
                                     {"unit", b.is_unit},
                                     {"probed", b.probed},
+                                    {"open_error", b.open_error},
                                     {"firmware", b.is_unit ? cli_firmware_text(b.fw_version) : ""},
                                     {"model", b.is_unit ? cli_model_name(b.variant) : ""}});
         print_json(list);
@@ -123,8 +124,9 @@ int cli_list(const cli_options& options)
         const QString answer =
             b.is_unit ? QString("unit %1, firmware %2")
                             .arg(cli_model_name(b.variant), cli_firmware_text(b.fw_version))
-            : b.probed ? QString("does not answer as a unit")
-                       : QString("not the unit's bridge: left alone");
+            : !b.open_error.isEmpty() ? QString("cannot open it: %1").arg(b.open_error)
+            : b.probed                ? QString("does not answer as a unit")
+                                      : QString("not the unit's bridge: left alone");
         cli_print(QString("%1  %2  %3  %4")
                       .arg(b.serial_number, -16)
                       .arg(b.description, -12)

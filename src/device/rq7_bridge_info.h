@@ -18,6 +18,9 @@ struct rq7_bridge_info
     /// False for a bridge that was left alone: not described as the unit's bridge, or not
     /// reachable while the link to another one is open.
     bool probed = false;
+    /// Why it could not be opened to ask, in the system's words ("Permission denied"); empty
+    /// when it was opened, or the bridge layer cannot tell.
+    QString open_error;
     /// True when it answered the firmware-version request as a unit in application mode.
     bool is_unit = false;
     quint16 fw_version = 0;

@@ -6,6 +6,7 @@
 
 #include <QDebug>
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -91,8 +92,13 @@ rq7_bridge_info rq7_worker::probe_bridge(const FT_DEVICE_LIST_INFO_NODE& node)
     QByteArray serial = node.SerialNumber;
     FT_HANDLE probe = nullptr;
     info.probed = true;
-    if (FT_OpenEx(serial.data(), FT_OPEN_BY_SERIAL_NUMBER, &probe) != FT_OK)
-        return info; // in use by another program, or no access to it
+    if (FT_OpenEx(serial.data(), FT_OPEN_BY_SERIAL_NUMBER, &probe) != FT_OK) {
+        // In use by another program, or no access to it.
+        const int error = d2xx_last_open_failure().error;
+        if (error != 0)
+            info.open_error = QString::fromLocal8Bit(std::strerror(error));
+        return info;
+    }
     FT_SetTimeouts(probe, probe_timeout_ms, probe_timeout_ms);
     FT_SetLatencyTimer(probe, probe_latency_ms);
     // The exchange runs on the worker's own link state, borrowed for the probe.
