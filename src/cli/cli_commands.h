@@ -40,6 +40,10 @@ QString cli_firmware_text(quint16 fw);
 int cli_fail(int code, const QString& message);
 /// A line on standard output.
 void cli_print(const QString& line);
+/// Text on standard output, at once; a failure is kept for cli_stdout_error.
+void cli_write_stdout(const QByteArray& text);
+/// The system's error number of the first failed write to standard output; 0 when none failed.
+int cli_stdout_error();
 /// On standard error: the backup the unit's last read kept, or a warning that none was kept.
 void cli_report_backup(const cli_unit& unit);
 /// Loads a settings file into `out` on top of what it holds; false with `error` when the

@@ -75,7 +75,7 @@ int cli_diff(const cli_options& options)
     const auto tables = a.table_differences(b);
 
     if (options.json) {
-        std::fputs(QJsonDocument(to_json(parameters, tables)).toJson().constData(), stdout);
+        cli_write_stdout(QJsonDocument(to_json(parameters, tables)).toJson());
     } else {
         for (const auto& d : parameters)
             cli_print(QString("%1: %2 | %3").arg(d.name, d.a, d.b));

@@ -8,7 +8,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 namespace {
@@ -74,8 +76,9 @@ const char* const exit_codes = "Exit codes:\n"
                                "failed)\n"
                                "  3   write: the unit does not hold what was written\n"
                                "  4   a local file or folder could not be written or read "
-                               "(backups, logs, exports)\n"
-                               "  64  usage error, or an input file that is missing or unusable\n";
+                               "(backups, logs, exports, standard output)\n"
+                               "  64  usage error, an input file that is missing or unusable, or "
+                               "settings with values the unit does not take\n";
 
 QString overview()
 {
@@ -198,7 +201,17 @@ int main(int argc, char* argv[])
     verbose = parser.isSet("verbose");
     qInstallMessageHandler(message_handler);
     install_bridge_backend(parser.isSet("simulate"), parser.value("port"));
-    const int code = found->second.run(options);
+    int code = found->second.run(options);
     d2xx_install_backend(nullptr);
+    // A result that never reached standard output (a full disk, a closed pipe) is no success.
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    if ((!flushed || std::ferror(stdout) || cli_stdout_error()) &&
+        (code == exit_code::done || code == exit_code::differences)) {
+        const int why = cli_stdout_error() ? cli_stdout_error() : errno;
+        code = cli_fail(exit_code::local_file,
+                        QString("cannot write to standard output%1")
+                            .arg(why ? ": " + QString::fromLocal8Bit(std::strerror(why)) : ""));
+    }
     return code;
 }

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -19,7 +20,7 @@ void print_json(const QJsonValue& value)
 {
     const QByteArray text = value.isArray() ? QJsonDocument(value.toArray()).toJson()
                                             : QJsonDocument(value.toObject()).toJson();
-    std::fputs(text.constData(), stdout);
+    cli_write_stdout(text);
 }
 
 /// What `write` sends: the tables, pulses per revolution, pump prime delay and the mode group,
@@ -65,10 +66,27 @@ int cli_fail(int code, const QString& message)
     return code;
 }
 
+namespace {
+
+int stdout_errno = 0; // the first failure to write standard output
+
+} // namespace
+
+void cli_write_stdout(const QByteArray& text)
+{
+    errno = 0;
+    if ((std::fputs(text.constData(), stdout) < 0 || std::fflush(stdout) != 0) && !stdout_errno)
+        stdout_errno = errno ? errno : EIO;
+}
+
+int cli_stdout_error()
+{
+    return stdout_errno;
+}
+
 void cli_print(const QString& line)
 {
-    std::fprintf(stdout, "%s\n", qPrintable(line));
-    std::fflush(stdout);
+    cli_write_stdout(line.toLocal8Bit() + '\n');
 }
 
 bool cli_load_settings_file(const QString& path, unit_settings& out, QStringList& warnings,

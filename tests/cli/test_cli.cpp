@@ -423,12 +423,15 @@ void test_cli::export_checks_every_write_and_keeps_what_is_not_a_file()
     const QString log = temp("export.vklog");
     QVERIFY(write_known_log(log));
 
-    QProcess full;
-    full.setStandardOutputFile("/dev/full");
-    full.start(QUORVANE_CLI, {"export", log});
-    QVERIFY(full.waitForFinished(30000));
-    QCOMPARE(full.exitCode(), 4);
-    QVERIFY(QString::fromLocal8Bit(full.readAllStandardError()).contains("No space left"));
+    for (const QStringList& args :
+         {QStringList{"export", log}, QStringList{"--simulate", "info"}}) {
+        QProcess full;
+        full.setStandardOutputFile("/dev/full");
+        full.start(QUORVANE_CLI, args);
+        QVERIFY(full.waitForFinished(30000));
+        QCOMPARE(full.exitCode(), 4);
+        QVERIFY(QString::fromLocal8Bit(full.readAllStandardError()).contains("No space left"));
+    }
 
     // A symbolic link stays one: the CSV goes to where it leads.
     QVERIFY(QFile::link(temp("target.csv"), temp("link.csv")));
