@@ -1,0 +1,147 @@
+#include "playback_bar.h"
+
+#include "log_playback.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStyle>
+#include <QToolButton>
+
+namespace {
+
+const int speeds[] = {1, 2, 4, 16};
+
+} // namespace
+
+playback_bar::playback_bar(log_playback* playback_, QWidget* parent)
+    : QWidget(parent)
+    , playback(playback_)
+{
+    setObjectName("playback_bar");
+    home_button = make_button(QStyle::SP_MediaSkipBackward, "First sample (Home)");
+    back_button = make_button(QStyle::SP_MediaSeekBackward, "One sample back (Left)");
+    play_button = make_button(QStyle::SP_MediaPlay, "Play the log (Space)");
+    forward_button = make_button(QStyle::SP_MediaSeekForward, "One sample forward (Right)");
+    end_button = make_button(QStyle::SP_MediaSkipForward, "Last sample (End)");
+    home_button->setObjectName("playback_home");
+    back_button->setObjectName("playback_back");
+    play_button->setObjectName("playback_play");
+    forward_button->setObjectName("playback_forward");
+    end_button->setObjectName("playback_end");
+    speed = new QComboBox(this);
+    speed->setObjectName("playback_speed");
+    speed->setToolTip("Playback speed");
+    for (int s : speeds)
+        speed->addItem(QString("%1\u00d7").arg(s), s);
+    slider = new QSlider(Qt::Horizontal, this);
+    slider->setObjectName("playback_slider");
+    slider->setToolTip("Position in the log");
+    position = new QLabel(this);
+    position->setObjectName("playback_position");
+    position->setMinimumWidth(fontMetrics().horizontalAdvance("0000-00-00 00:00:00.000  "));
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* w : std::initializer_list<QWidget*>{home_button, back_button, play_button,
+                                                      forward_button, end_button, speed})
+        layout->addWidget(w);
+    layout->addWidget(slider, 1);
+    layout->addWidget(position);
+
+    connect(home_button, &QToolButton::clicked, playback, &log_playback::home);
+    connect(back_button, &QToolButton::clicked, playback, &log_playback::step_back);
+    connect(play_button, &QToolButton::clicked, playback, &log_playback::toggle_play);
+    connect(forward_button, &QToolButton::clicked, playback, &log_playback::step_forward);
+    connect(end_button, &QToolButton::clicked, playback, &log_playback::end);
+    connect(speed, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this](int index) { playback->set_speed(speed->itemData(index).toInt()); });
+    connect(slider, &QSlider::valueChanged, playback, &log_playback::seek);
+    connect(playback, &log_playback::frame_shown, this, &playback_bar::when_frame_shown);
+    connect(playback, &log_playback::log_changed, this, &playback_bar::when_log_changed);
+    connect(playback, &log_playback::playing_changed, this, &playback_bar::when_playing_changed);
+    when_log_changed(playback->size());
+}
+
+QToolButton* playback_bar::make_button(QStyle::StandardPixmap icon, const QString& tip)
+{
+    auto* button = new QToolButton(this);
+    button->setIcon(style()->standardIcon(icon));
+    button->setToolTip(tip);
+    button->setAutoRaise(true);
+    return button;
+}
+
+void playback_bar::add_keys_to(QWidget* page)
+{
+    struct key
+    {
+        Qt::Key key;
+        void (log_playback::*action)();
+    };
+    const key keys[] = {{Qt::Key_Space, &log_playback::toggle_play},
+                        {Qt::Key_Left, &log_playback::step_back},
+                        {Qt::Key_Right, &log_playback::step_forward},
+                        {Qt::Key_Home, &log_playback::home},
+                        {Qt::Key_End, &log_playback::end}};
+    for (const key& k : keys) {
+        auto* shortcut = new QShortcut(QKeySequence(k.key), page);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, k] {
+            if (keys_allowed())
+                (playback->*k.action)();
+        });
+    }
+}
+
+bool playback_bar::keys_allowed() const
+{
+    return available && isVisible();
+}
+
+void playback_bar::set_available(bool available_)
+{
+    available = available_;
+    if (!available)
+        playback->pause();
+    update_enabled();
+}
+
+void playback_bar::update_enabled()
+{
+    setEnabled(available && playback->size() > 0);
+}
+
+void playback_bar::when_frame_shown(int index)
+{
+    {
+        const QSignalBlocker block(slider);
+        slider->setValue(index);
+    }
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(playback->position_time());
+    position->setText(at.toString("yyyy-MM-dd hh:mm:ss.zzz"));
+}
+
+void playback_bar::when_log_changed(int samples)
+{
+    {
+        const QSignalBlocker block(slider);
+        slider->setRange(0, qMax(0, samples - 1));
+        slider->setPageStep(qMax(1, samples / 20));
+        slider->setValue(0);
+    }
+    if (samples == 0)
+        position->clear();
+    update_enabled();
+}
+
+void playback_bar::when_playing_changed(bool playing)
+{
+    play_button->setIcon(
+        style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    play_button->setToolTip(playing ? "Pause (Space)" : "Play the log (Space)");
+}

@@ -1,0 +1,49 @@
+// The bar that plays a stored log back: Play/Pause, the speed (1x, 2x, 4x, 16x), a slider
+// over the log's samples, the position as local time, a step back and forward, the first and
+// the last sample. Space, Left, Right, Home and End do the same on the page that holds it.
+// It moves a log_playback; what follows the position is wired by the page's owner.
+#pragma once
+
+#include <QStyle>
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QSlider;
+class QToolButton;
+class log_playback;
+
+class playback_bar : public QWidget
+{
+    Q_OBJECT
+
+public:
+    playback_bar(log_playback* playback, QWidget* parent = nullptr);
+
+    /// Space, Left, Right, Home and End anywhere on `page` (unless a field there takes them).
+    void add_keys_to(QWidget* page);
+    /// Off while live updates run, or with no stored sample.
+    void set_available(bool available);
+    bool is_available() const { return available; }
+
+private slots:
+    void when_frame_shown(int index);
+    void when_log_changed(int samples);
+    void when_playing_changed(bool playing);
+
+private:
+    QToolButton* make_button(QStyle::StandardPixmap icon, const QString& tip);
+    void update_enabled();
+    bool keys_allowed() const;
+
+    log_playback* playback;
+    QToolButton* home_button;
+    QToolButton* back_button;
+    QToolButton* play_button;
+    QToolButton* forward_button;
+    QToolButton* end_button;
+    QComboBox* speed;
+    QSlider* slider;
+    QLabel* position;
+    bool available = false;
+};
