@@ -7,10 +7,10 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 
-coverage_bar::coverage_bar(QWidget* parent)
+coverage_bar::coverage_bar(const QString& name, QWidget* parent)
     : QWidget(parent)
 {
-    setObjectName("coverage_bar");
+    setObjectName(name);
     show = new QCheckBox("Show log coverage", this);
     show->setObjectName("coverage_show");
     show->setToolTip("Shade each cell by the share of the stored log's time the engine spent "

@@ -17,7 +17,8 @@ class coverage_bar : public QWidget
     Q_OBJECT
 
 public:
-    explicit coverage_bar(QWidget* parent = nullptr);
+    /// Named `name`; its controls keep their own names ("coverage_show", ...).
+    explicit coverage_bar(const QString& name, QWidget* parent = nullptr);
 
     bool is_shown() const;
     log_coverage::channel channel() const;

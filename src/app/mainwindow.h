@@ -26,7 +26,6 @@
 #include <QMainWindow>
 #include <QSet>
 
-
 namespace Ui {
 class MainWindow;
 }
@@ -44,6 +43,7 @@ class hotplug_monitor;
 struct map_cal_set;
 class debug_log_panel;
 class log_graph;
+class log_review;
 class rq7_controller;
 class rq7_worker;
 
@@ -449,6 +449,7 @@ private:
 
     // Live view.
     log_graph* graph = nullptr;
+    log_review* review = nullptr;
     bool live = false; // between the worker's log_started and log_stopped
     QTimer* live_log_countdown = nullptr;
     /// Ends a recording after "Stop logging after" seconds.

@@ -7,6 +7,7 @@
 #include "converter.h"
 #include "duty_table.h"
 #include "log_graph.h"
+#include "log_review.h"
 #include "rq7_worker.h"
 
 #include <qwt_plot_curve.h>
@@ -125,6 +126,12 @@ void MainWindow::init_live_view()
             [this] { ui->live_log_to_file->setEnabled(ui->act_live_log_to_file->isEnabled()); });
     ui->live_log_to_file->setEnabled(ui->act_live_log_to_file->isEnabled());
     set_live_widgets_enabled(false);
+
+    review = new log_review(
+        this, w, conv, [this] { return live_log_folder_name; }, this);
+    connect(review, &log_review::frame_to_show, this, &MainWindow::when_recall_data_ready);
+    connect(review, &log_review::status_message, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
 }
 
 void MainWindow::add_graph_curves()
@@ -185,6 +192,7 @@ void MainWindow::on_act_logging_triggered(bool checked)
 void MainWindow::when_log_started()
 {
     live = true;
+    review->set_live(true);
     pause = live_pause::none;
     ui->act_logging->setIcon(green_icon);
     ui->act_logging->setChecked(true);
@@ -214,6 +222,7 @@ void MainWindow::when_log_stopped()
     const bool pausing = pause == live_pause::asked;
     pause = pausing ? live_pause::stopped : live_pause::none;
     live = false;
+    review->set_live(false);
     live_display_timer->stop();
     ui->act_logging->setIcon(red_icon);
     set_live_widgets_enabled(false);

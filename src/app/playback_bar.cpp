@@ -18,31 +18,31 @@ const int speeds[] = {1, 2, 4, 16};
 
 } // namespace
 
-playback_bar::playback_bar(log_playback* playback_, QWidget* parent)
+playback_bar::playback_bar(log_playback* playback_, const QString& prefix, QWidget* parent)
     : QWidget(parent)
     , playback(playback_)
 {
-    setObjectName("playback_bar");
+    setObjectName(prefix + "playback_bar");
     home_button = make_button(QStyle::SP_MediaSkipBackward, "First sample (Home)");
     back_button = make_button(QStyle::SP_MediaSeekBackward, "One sample back (Left)");
     play_button = make_button(QStyle::SP_MediaPlay, "Play the log (Space)");
     forward_button = make_button(QStyle::SP_MediaSeekForward, "One sample forward (Right)");
     end_button = make_button(QStyle::SP_MediaSkipForward, "Last sample (End)");
-    home_button->setObjectName("playback_home");
-    back_button->setObjectName("playback_back");
-    play_button->setObjectName("playback_play");
-    forward_button->setObjectName("playback_forward");
-    end_button->setObjectName("playback_end");
+    home_button->setObjectName(prefix + "playback_home");
+    back_button->setObjectName(prefix + "playback_back");
+    play_button->setObjectName(prefix + "playback_play");
+    forward_button->setObjectName(prefix + "playback_forward");
+    end_button->setObjectName(prefix + "playback_end");
     speed = new QComboBox(this);
-    speed->setObjectName("playback_speed");
+    speed->setObjectName(prefix + "playback_speed");
     speed->setToolTip("Playback speed");
     for (int s : speeds)
         speed->addItem(QString("%1\u00d7").arg(s), s);
     slider = new QSlider(Qt::Horizontal, this);
-    slider->setObjectName("playback_slider");
+    slider->setObjectName(prefix + "playback_slider");
     slider->setToolTip("Position in the log");
     position = new QLabel(this);
-    position->setObjectName("playback_position");
+    position->setObjectName(prefix + "playback_position");
     position->setMinimumWidth(fontMetrics().horizontalAdvance("0000-00-00 00:00:00.000  "));
 
     auto* layout = new QHBoxLayout(this);

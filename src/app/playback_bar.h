@@ -18,7 +18,10 @@ class playback_bar : public QWidget
     Q_OBJECT
 
 public:
-    playback_bar(log_playback* playback, QWidget* parent = nullptr);
+    /// Its widgets are named `prefix` + "playback_bar", "playback_play", "playback_slider" and
+    /// so on, so that a page can hold a bar of its own.
+    playback_bar(log_playback* playback, const QString& prefix = QString(),
+                 QWidget* parent = nullptr);
 
     /// Space, Left, Right, Home and End anywhere on `page` (unless a field there takes them).
     void add_keys_to(QWidget* page);

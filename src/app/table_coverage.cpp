@@ -13,7 +13,7 @@
 
 namespace {
 
-const char* const channel_names[] = {
+const char* const channel_bases[] = {
     "",        "Boost",     "Analog A", "Analog B",  "MAIN current", "AUX current",
     "Battery", "MAIN duty", "AUX duty", "GPO1 duty", "GPO2 duty"};
 
@@ -36,7 +36,7 @@ table_coverage::table_coverage(duty_table* table_, coverage_bar* bar_, const con
     // A new range rewrites every header: the cells then stand for other breakpoints.
     connect(table->model(), &QAbstractItemModel::headerDataChanged, this,
             &table_coverage::recompute_soon);
-    set_input_quantities(input_a_quantity, input_b_quantity);
+    name_channels();
 }
 
 void table_coverage::set_log(const rq7_log_view& log_)
@@ -52,15 +52,15 @@ void table_coverage::set_available(bool available_)
     recompute_soon();
 }
 
-void table_coverage::set_input_quantities(const QString& input_a, const QString& input_b)
+void table_coverage::name_channels()
 {
-    input_a_quantity = input_a;
-    input_b_quantity = input_b;
     QStringList names;
     for (int c = log_coverage::c_time + 1; c < log_coverage::c_count; ++c)
-        names << QString("%1 [%2]").arg(channel_names[c], unit_of(log_coverage::channel(c)));
+        names << QString("%1 [%2]").arg(channel_bases[c], unit_of(log_coverage::channel(c)));
+    if (names == channel_names)
+        return;
+    channel_names = names;
     bar->set_channel_names(names);
-    recompute_soon();
 }
 
 QString table_coverage::unit_of(log_coverage::channel which) const
@@ -69,9 +69,8 @@ QString table_coverage::unit_of(log_coverage::channel which) const
     case log_coverage::c_boost:
         return conv->boost_units_name;
     case log_coverage::c_analog_a:
-        return input_a_quantity;
     case log_coverage::c_analog_b:
-        return input_b_quantity;
+        return info.quantity ? info.quantity(which == log_coverage::c_analog_a) : "V";
     case log_coverage::c_main_current:
     case log_coverage::c_aux_current:
         return "A";
@@ -93,6 +92,7 @@ void table_coverage::recompute_soon()
 void table_coverage::recompute()
 {
     pending->stop();
+    name_channels(); // the boost unit or an input's conversion may have changed
     if (!available || !bar->is_shown() || log.size() == 0) {
         coverage = log_coverage();
         table->clear_coverage();
@@ -137,7 +137,7 @@ void table_coverage::show_in_table()
         }
     }
     const QString unit = unit_of(shown);
-    const QString name = channel_names[shown];
+    const QString name = channel_bases[shown];
     QVector<duty_table::cell_coverage> cells(coverage.rows() * coverage.columns());
     for (int r = 0; r < coverage.rows(); ++r) {
         for (int c = 0; c < coverage.columns(); ++c) {

@@ -27,6 +27,8 @@ public:
         std::function<int()> source;      // vertical source: 0 MAP, 1 analog A, 2 analog B
         std::function<double()> min_duty; // the output's minimum duty in percent
         e_data duty = e_main_duty;        // the output's duty in the log
+        /// The quantity an analog input shows (true: input A), for names and units.
+        std::function<QString(bool)> quantity;
     };
 
     table_coverage(duty_table* table, coverage_bar* bar, const converter* conv, page_info info,
@@ -35,8 +37,6 @@ public:
     void set_log(const rq7_log_view& log);
     /// Off while live updates run: the log then grows and is no run to look at.
     void set_available(bool available);
-    /// The analog inputs' quantities, for the channel names and units.
-    void set_input_quantities(const QString& input_a, const QString& input_b);
     const log_coverage& current() const { return coverage; }
 
 public slots:
@@ -50,6 +50,8 @@ private:
     log_coverage::axes table_axes() const;
     QString unit_of(log_coverage::channel which) const;
     void show_in_table();
+    /// Names the chooser's channels with their units as they are now.
+    void name_channels();
 
     duty_table* table;
     coverage_bar* bar;
@@ -59,6 +61,5 @@ private:
     log_coverage coverage;
     QTimer* pending;
     bool available = true;
-    QString input_a_quantity = "V";
-    QString input_b_quantity = "V";
+    QStringList channel_names;
 };

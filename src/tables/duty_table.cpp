@@ -376,10 +376,12 @@ void duty_table::set_coverage(const QVector<cell_coverage>& cells)
 
 // Coverage replaces the duty colours: a visited cell is shaded from white towards orange by
 // its strength (a little at least, so that a short visit still shows), the rest stay plain.
+// It shows on a table its output's mode does not use too: where the run went is still worth
+// seeing there.
 bool duty_table::color_by_coverage(QTableWidgetItem* cell)
 {
     const int index = cell->row() * columnCount() + cell->column();
-    if (coverage.isEmpty() || !isEnabled() || index < 0 || index >= coverage.size()) {
+    if (coverage.isEmpty() || index < 0 || index >= coverage.size()) {
         cell->setData(coverage_role, QVariant());
         cell->setToolTip(QString());
         return false;
