@@ -26,7 +26,7 @@ coverage_bar::coverage_bar(const QString& name, QWidget* parent)
     least_samples->setObjectName("coverage_min_samples");
     least_samples->setRange(1, 1000000);
     least_samples->setPrefix("at least ");
-    least_samples->setSuffix(" samples");
+    least_samples->setSuffix(" sample(s)");
     least_samples->setToolTip("Cells with fewer samples are not shown");
     active = new QCheckBox("Only with the output driven", this);
     active->setObjectName("coverage_only_active");

@@ -67,6 +67,8 @@ log_review::log_review(QWidget* window_, rq7_worker* worker, converter* conv_,
     reload_soon->setInterval(0);
     connect(reload_soon, &QTimer::timeout, this, &log_review::reload_log);
     connect(worker, &rq7_worker::parsed_log_file, reload_soon, QOverload<>::of(&QTimer::start));
+    connect(worker, &rq7_worker::log_started, this, [this] { set_live(true); });
+    connect(worker, &rq7_worker::log_stopped, this, [this] { set_live(false); });
     // The frame that follows a stop lands in the store after log_stopped.
     connect(worker, &rq7_worker::log_data_ready, this, [this] {
         if (!live)

@@ -35,10 +35,6 @@ public:
 
     log_playback* playback() const { return player; }
 
-public slots:
-    /// Live updates started or stopped.
-    void set_live(bool live);
-
 signals:
     /// A stored sample to show as a live frame is shown.
     void frame_to_show(rq7_frame frame);
@@ -46,6 +42,8 @@ signals:
     void status_message(QString text);
 
 private slots:
+    /// Live updates started or stopped (the worker's log_started and log_stopped).
+    void set_live(bool live);
     void when_frame_shown(int index, rq7_frame frame);
     void reload_log();
     void export_log();

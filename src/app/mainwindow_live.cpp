@@ -192,7 +192,6 @@ void MainWindow::on_act_logging_triggered(bool checked)
 void MainWindow::when_log_started()
 {
     live = true;
-    review->set_live(true);
     pause = live_pause::none;
     ui->act_logging->setIcon(green_icon);
     ui->act_logging->setChecked(true);
@@ -222,7 +221,6 @@ void MainWindow::when_log_stopped()
     const bool pausing = pause == live_pause::asked;
     pause = pausing ? live_pause::stopped : live_pause::none;
     live = false;
-    review->set_live(false);
     live_display_timer->stop();
     ui->act_logging->setIcon(red_icon);
     set_live_widgets_enabled(false);
