@@ -43,7 +43,10 @@ playback_bar::playback_bar(log_playback* playback_, const QString& prefix, QWidg
     slider->setToolTip("Position in the log");
     position = new QLabel(this);
     position->setObjectName(prefix + "playback_position");
-    position->setMinimumWidth(fontMetrics().horizontalAdvance("0000-00-00 00:00:00.000  "));
+    // A fixed size: a label whose size may change asks its page to lay itself out again on
+    // every new text, 30 times a second while playing.
+    position->setFixedSize(fontMetrics().horizontalAdvance("0000-00-00 00:00:00.000  "),
+                           position->sizeHint().height());
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -116,18 +119,40 @@ void playback_bar::update_enabled()
     setEnabled(available && playback->size() > 0);
 }
 
+void playback_bar::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (position_stale)
+        when_frame_shown(playback->position());
+}
+
 void playback_bar::when_frame_shown(int index)
 {
+    position_stale = !isVisible();
+    if (position_stale)
+        return;
     {
         const QSignalBlocker block(slider);
         slider->setValue(index);
     }
-    const QDateTime at = QDateTime::fromMSecsSinceEpoch(playback->position_time());
-    position->setText(at.toString("yyyy-MM-dd hh:mm:ss.zzz"));
+    position->setText(local_time(playback->position_time()).toString("yyyy-MM-dd hh:mm:ss.zzz"));
+}
+
+// The local time of every position would look the time zone up each time (a file status
+// call, 30 times a second while playing): its offset is looked up again only an hour on.
+QDateTime playback_bar::local_time(qint64 t)
+{
+    if (!offset_known || qAbs(t - offset_taken_at) > 3600 * 1000) {
+        utc_offset = QDateTime::fromMSecsSinceEpoch(t).offsetFromUtc();
+        offset_taken_at = t;
+        offset_known = true;
+    }
+    return QDateTime::fromMSecsSinceEpoch(t, Qt::OffsetFromUTC, utc_offset);
 }
 
 void playback_bar::when_log_changed(int samples)
 {
+    offset_known = false;
     {
         const QSignalBlocker block(slider);
         slider->setRange(0, qMax(0, samples - 1));

@@ -4,6 +4,7 @@
 // It moves a log_playback; what follows the position is wired by the page's owner.
 #pragma once
 
+#include <QDateTime>
 #include <QStyle>
 #include <QWidget>
 
@@ -29,6 +30,9 @@ public:
     void set_available(bool available);
     bool is_available() const { return available; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private slots:
     void when_frame_shown(int index);
     void when_log_changed(int samples);
@@ -38,6 +42,7 @@ private:
     QToolButton* make_button(QStyle::StandardPixmap icon, const QString& tip);
     void update_enabled();
     bool keys_allowed() const;
+    QDateTime local_time(qint64 t);
 
     log_playback* playback;
     QToolButton* home_button;
@@ -49,4 +54,10 @@ private:
     QSlider* slider;
     QLabel* position;
     bool available = false;
+    /// A bar on a page not shown skips the positions (the local time costs a look at the
+    /// time zone) and catches up when it shows.
+    bool position_stale = false;
+    int utc_offset = 0; // seconds
+    qint64 offset_taken_at = 0;
+    bool offset_known = false;
 };
