@@ -166,7 +166,7 @@ QList<quint8> test_mainwindow_playback::frames_received() const
 void test_mainwindow_playback::playback_shows_each_sample_and_sends_nothing()
 {
     connect_window();
-    QVERIFY(!w<QWidget>("playback_bar")->isEnabled()); // nothing stored yet
+    QTRY_VERIFY(!w<QWidget>("playback_bar")->isEnabled()); // nothing stored yet
     open_log(write_known_log());
     sim->unit->clear_received_frames();
     w<QTabWidget>("main_tab")->setCurrentWidget(w<QWidget>("live"));
@@ -233,7 +233,7 @@ void test_mainwindow_playback::playback_shows_each_sample_and_sends_nothing()
     // Live updates take the read-outs back: no playback meanwhile.
     w<QAction>("act_logging")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(sim->unit->streaming(), 5000);
-    QVERIFY(!w<QWidget>("playback_bar")->isEnabled());
+    QTRY_VERIFY(!w<QWidget>("playback_bar")->isEnabled());
     w<QAction>("act_logging")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!sim->unit->streaming(), 5000);
     QTRY_VERIFY(w<QWidget>("playback_bar")->isEnabled()); // the stored live log plays
