@@ -5,8 +5,8 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
-#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
@@ -81,23 +81,38 @@ QToolButton* playback_bar::make_button(QStyle::StandardPixmap icon, const QStrin
 
 void playback_bar::add_keys_to(QWidget* page)
 {
-    struct key
-    {
-        Qt::Key key;
-        void (log_playback::*action)();
-    };
-    const key keys[] = {{Qt::Key_Space, &log_playback::toggle_play},
-                        {Qt::Key_Left, &log_playback::step_back},
-                        {Qt::Key_Right, &log_playback::step_forward},
-                        {Qt::Key_Home, &log_playback::home},
-                        {Qt::Key_End, &log_playback::end}};
-    for (const key& k : keys) {
-        auto* shortcut = new QShortcut(QKeySequence(k.key), page);
-        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this, k] {
-            if (keys_allowed())
-                (playback->*k.action)();
-        });
+    key_page = page;
+    page->setFocusPolicy(Qt::ClickFocus);
+    page->installEventFilter(this);
+}
+
+// A key reaches the page when the page has the focus, or when the part of it that had the
+// focus did not use the key and handed it on.
+bool playback_bar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != key_page || event->type() != QEvent::KeyPress || !keys_allowed())
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() & ~Qt::KeypadModifier)
+        return false;
+    switch (key->key()) {
+    case Qt::Key_Space:
+        playback->toggle_play();
+        return true;
+    case Qt::Key_Left:
+        playback->step_back();
+        return true;
+    case Qt::Key_Right:
+        playback->step_forward();
+        return true;
+    case Qt::Key_Home:
+        playback->home();
+        return true;
+    case Qt::Key_End:
+        playback->end();
+        return true;
+    default:
+        return false;
     }
 }
 

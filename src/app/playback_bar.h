@@ -24,7 +24,9 @@ public:
     playback_bar(log_playback* playback, const QString& prefix = QString(),
                  QWidget* parent = nullptr);
 
-    /// Space, Left, Right, Home and End anywhere on `page` (unless a field there takes them).
+    /// Space, Left, Right, Home and End on `page`: pressed with the page itself focused (a
+    /// click on its background) or in a part of it that has no use for the key; a field, a
+    /// check box or a button on the page keeps its own keys.
     void add_keys_to(QWidget* page);
     /// Off while live updates run, or with no stored sample.
     void set_available(bool available);
@@ -32,6 +34,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void when_frame_shown(int index);
@@ -54,6 +57,7 @@ private:
     QSlider* slider;
     QLabel* position;
     bool available = false;
+    QWidget* key_page = nullptr;
     /// A bar on a page not shown skips the positions (the local time costs a look at the
     /// time zone) and catches up when it shows.
     bool position_stale = false;

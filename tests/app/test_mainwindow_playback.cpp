@@ -207,6 +207,14 @@ void test_mainwindow_playback::playback_shows_each_sample_and_sends_nothing()
     QCOMPARE(w<QSlider>("playback_slider")->value(), known_samples - 1);
     QTest::keyClick(page, Qt::Key_Home);
     QCOMPARE(w<QSlider>("playback_slider")->value(), 0);
+    // A check box on the page keeps its Space.
+    auto* timer_box = w<QCheckBox>("live_log_use_timer");
+    timer_box->setFocus();
+    QTest::keyClick(timer_box, Qt::Key_Space);
+    QVERIFY(timer_box->isChecked());
+    QVERIFY(!window->findChild<log_playback*>()->is_playing());
+    timer_box->setChecked(false);
+    page->setFocus();
 
     // Played at 16x: in order to the end, the ten-minute pause lasting one step.
     auto* playback = window->findChild<log_playback*>();
