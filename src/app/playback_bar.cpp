@@ -176,6 +176,9 @@ void playback_bar::when_log_changed(int samples)
     }
     if (samples == 0)
         position->clear();
+    else
+        position->setText(
+            local_time(playback->position_time()).toString("yyyy-MM-dd hh:mm:ss.zzz"));
     update_enabled();
 }
 

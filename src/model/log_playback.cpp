@@ -33,9 +33,9 @@ void log_playback::reload()
     owed_ms = 0;
     // A log is not played while it grows, so its usual step is taken once.
     usual_step = log_steps::usual_step_ms(log.copy_times(count));
+    // Nothing is shown yet: the window keeps what it shows (the newest sample of a file just
+    // opened, say) until the user plays or moves.
     emit log_changed(count);
-    if (count > 0)
-        show(0);
 }
 
 qint64 log_playback::position_time() const
@@ -48,8 +48,7 @@ void log_playback::play()
     if (count == 0 || timer.isActive())
         return;
     // Play at the end starts again from the beginning, as a player does.
-    if (pos >= count - 1)
-        show(0);
+    show(pos >= count - 1 ? 0 : pos);
     owed_ms = 0;
     clock.start();
     timer.start();

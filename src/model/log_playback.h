@@ -22,8 +22,8 @@ public:
 
     explicit log_playback(QObject* parent = nullptr);
 
-    /// The log to play; the position goes back to its first sample, paused, shown at once
-    /// when the log holds any.
+    /// The log to play; the position goes back to its first sample, paused, not shown until
+    /// the user plays or moves.
     void set_log(const rq7_log_view& log);
     /// The log changed (a file opened, the store emptied): as set_log with the same view.
     void reload();
