@@ -2,7 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -24,7 +24,7 @@ coverage_bar::coverage_bar(const QString& name, QWidget* parent)
     statistic->addItems({"Mean", "Maximum"});
     least_samples = new QSpinBox(this);
     least_samples->setObjectName("coverage_min_samples");
-    least_samples->setRange(1, 1000000);
+    least_samples->setRange(1, 100000);
     least_samples->setPrefix("at least ");
     least_samples->setSuffix(" sample(s)");
     least_samples->setToolTip("Cells with fewer samples are not shown");
@@ -35,12 +35,18 @@ coverage_bar::coverage_bar(const QString& name, QWidget* parent)
     copy->setObjectName("coverage_copy");
     copy->setToolTip("Copy the coverage grid as tab-separated text");
 
-    auto* layout = new QHBoxLayout(this);
+    // Two rows, so that the page keeps the width it had without them.
+    channels->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    channels->setMinimumContentsLength(16);
+    auto* layout = new QGridLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{show, channels, statistic, least_samples, active, copy})
-        layout->addWidget(w);
-    layout->addStretch(1);
+    layout->addWidget(show, 0, 0);
+    layout->addWidget(channels, 0, 1);
+    layout->addWidget(statistic, 0, 2);
+    layout->addWidget(least_samples, 1, 0);
+    layout->addWidget(active, 1, 1);
+    layout->addWidget(copy, 1, 2);
+    layout->setColumnStretch(3, 1);
 
     auto changed = [this] {
         const bool on = show->isChecked();
