@@ -64,6 +64,8 @@ int cli_log(const cli_options& options)
     unit_settings settings;
     if (!unit.read_all(settings, error))
         return cli_fail(exit_code::no_unit, error);
+    if (!unit.backup_error.isEmpty())
+        cli_report_backup(unit);
 
     rq7_worker* worker = unit.worker();
     settings.ints[i_hw_version] =

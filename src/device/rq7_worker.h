@@ -67,6 +67,10 @@ signals:
     void override_failed(FT_STATUS status, table_index output, bool reset);
     /// A backup taken on request: the file it went to, or a failure status and no file.
     void backed_up(FT_STATUS status, QString file_name);
+    /// Every backup kept after a successful read (by start_read or start_backup): the file
+    /// it went to, or no file and why it could not be kept (the folder and the system's
+    /// reason).
+    void backup_saved(QString file_name, QString error);
     void bridges_listed(QList<rq7_bridge_info> bridges);
 
 public slots:
@@ -75,6 +79,9 @@ public slots:
     void reset();
     void smart_reconnect(uint event);
     void start_read();
+    /// Reads every setting as start_read does but keeps no backup: for reading back what a
+    /// write just left, when the state before that write is already kept.
+    void start_read_back();
     void add_field_to_var(QByteArray f_table, table_index i);
     void add_field_to_var(uint f_int, int_index i);
     void add_field_to_var(adc_trim f_trim, adc_trim_index i);
@@ -147,6 +154,9 @@ private:
     FT_STATUS purge_or_disconnect();
     /// Sends the stop request and lets the stream drain; part of stopping live logging.
     void send_stop_request();
+    /// Waits while the unit's last live bytes still arrive (`waiting` already there), until
+    /// the line is quiet.
+    void wait_for_quiet_line(DWORD waiting);
     /// Waits up to `loop_for_ms` for the rest of a live frame; false when it is not there.
     bool live_frame_waiting(uint loop_for_ms);
     /// Reads the rest of a live frame into `live_partial`; true once it holds a whole one.
@@ -196,6 +206,8 @@ private:
 
     /// Keeps what a successful read found as the unit's newest backup.
     void save_backup(FT_STATUS read_status, const rq7_vars& from);
+    /// start_read and start_read_back.
+    void read_all(bool keep_backup);
     rq7_bridge_info probe_bridge(const FT_DEVICE_LIST_INFO_NODE& node);
 
     bool rw_debug = false;

@@ -5,7 +5,9 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -18,7 +20,12 @@ constexpr int live_frame_size = 70;
 constexpr int poll_interval_ms = 1;
 constexpr uint last_frame_wait_ms = 100;
 constexpr int drain_checks = 30;
-constexpr unsigned long settle_before_purge_ms = 250;
+// After the stop request the unit's last frames may still be on their way. The line counts
+// as quiet once nothing arrived for longer than the gap between two live frames (13 ms at
+// 76 frames a second) and the bridge's latency timer; the wait never exceeds the longest
+// drain.
+constexpr qint64 quiet_line_ms = 20;
+constexpr qint64 longest_drain_ms = 250;
 
 } // namespace
 
@@ -112,9 +119,29 @@ void rq7_worker::send_stop_request()
         return;
     }
     qDebug() << "Log messages left in queue:" << static_cast<unsigned int>(rx / 70.0);
-    QThread::msleep(settle_before_purge_ms);
+    wait_for_quiet_line(rx);
     if (FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX) != FT_OK)
         qCritical("Cannot purge Rx/Tx buffers");
+}
+
+void rq7_worker::wait_for_quiet_line(DWORD waiting)
+{
+    QElapsedTimer waited;
+    waited.start();
+    QElapsedTimer quiet;
+    quiet.start();
+    while (waited.elapsed() < longest_drain_ms) {
+        QThread::msleep(1);
+        DWORD now_waiting = 0;
+        if (FT_GetQueueStatus(handle, &now_waiting) != FT_OK)
+            return; // the purge that follows reports the bridge's trouble
+        if (now_waiting != waiting) {
+            waiting = now_waiting;
+            quiet.restart();
+        } else if (quiet.elapsed() >= quiet_line_ms) {
+            return;
+        }
+    }
 }
 
 void rq7_worker::check_log_data()

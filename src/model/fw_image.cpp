@@ -91,6 +91,7 @@ check_result check(const QByteArray& image)
     int sent = 0;
     qint64 data = 0;
     bool end_seen = false;
+    bool data_seen = false;
     for (int n = 0; n < lines.size(); ++n) {
         const QByteArray& line = lines.at(n);
         const int number = n + 1;
@@ -127,9 +128,13 @@ check_result check(const QByteArray& image)
                                       "firmware image")
                                   .arg(file_limits::size_text(file_limits::fw_image_data_bytes)),
                               sent);
+        data_seen = data_seen || (type == type_data && data_bytes > 0);
     }
     if (!end_seen)
         return problem_at(0, "the image has no end-of-file record (:00000001FF)", sent);
+    // The bootloader would erase the firmware and program nothing in its place.
+    if (!data_seen)
+        return problem_at(0, "the image holds no data record: there is no firmware in it", sent);
     check_result result;
     result.valid = true;
     result.lines_sent = sent;

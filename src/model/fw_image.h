@@ -31,9 +31,10 @@ struct check_result
 
 /// Checks that `image` is an Intel HEX image that goes to the bootloader unchanged: every
 /// record hexadecimal with a matching length and checksum, none longer than the bootloader
-/// takes, none hidden behind leading white space, an end-of-file record after the last, and
-/// no more data than file_limits::fw_image_data_bytes (the transfer takes about 5 ms per
-/// record: an image of endless valid records would keep the unit in its bootloader for hours).
+/// takes, none hidden behind leading white space, at least one data record, an end-of-file
+/// record after the last, and no more data than file_limits::fw_image_data_bytes (the transfer
+/// takes about 5 ms per record: an image of endless valid records would keep the unit in its
+/// bootloader for hours).
 check_result check(const QByteArray& image);
 
 /// "line 12: bad checksum ..." or the problem alone when it concerns the whole image.

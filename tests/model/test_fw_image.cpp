@@ -50,6 +50,9 @@ void test_fw_image::check_data()
                                           << "line 2: a line follows the end-of-file record";
     QTest::newRow("no end record")
         << fw_text::image(2).replace(end, "") << "the image has no end-of-file record";
+    QTest::newRow("no data record")
+        << fw_text::address_record + "\n" + fw_text::record(0, 0, {}) + "\n" + end
+        << "the image holds no data record";
     QTest::newRow("empty") << QByteArray() << "the image has no end-of-file record";
     QTest::newRow("binary") << QByteArray::fromHex("7f454c460201010000")
                             << "the image has no end-of-file record";
