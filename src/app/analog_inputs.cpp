@@ -1,8 +1,7 @@
-// The analog inputs' conversion tables: loading a CSV file for input A or B, and going back
-// to plain volts.
-#include "mainwindow.h"
+#include "analog_inputs.h"
 #include "ui_mainwindow.h"
 
+#include "connect_slots_by_name.h"
 #include "converter.h"
 #include "cust_an_csv.h"
 #include "file_dialog.h"
@@ -29,10 +28,37 @@ QString parse_failed_details(const QString& path)
 
 } // namespace
 
-bool MainWindow::load_cust_an_conv(const QString& path, bool input_a)
+analog_inputs::analog_inputs(Ui::MainWindow& ui, QWidget* window_, converter* conv_,
+                             QObject* parent)
+    : QObject(parent)
+    , window(window_)
+    , conv(conv_)
+    , cust_ana_filename(ui.cust_ana_filename)
+    , cust_anb_filename(ui.cust_anb_filename)
+{
+    setObjectName("analog_inputs");
+    connect_slots_by_name(this, window);
+}
+
+QString analog_inputs::file_name(bool input_a) const
+{
+    return input_a ? cust_ana_file_name : cust_anb_file_name;
+}
+
+void analog_inputs::restore(const QString& file_a, const QString& file_b)
+{
+    cust_ana_file_name = file_a;
+    cust_anb_file_name = file_b;
+    if (!cust_ana_file_name.isEmpty())
+        load_cust_an_conv(cust_ana_file_name, true);
+    if (!cust_anb_file_name.isEmpty())
+        load_cust_an_conv(cust_anb_file_name, false);
+}
+
+bool analog_inputs::load_cust_an_conv(const QString& path, bool input_a)
 {
     // Shown before parsing, so that a file that fails is named next to the box about it.
-    (input_a ? ui->cust_ana_filename : ui->cust_anb_filename)->setText(QFileInfo(path).fileName());
+    (input_a ? cust_ana_filename : cust_anb_filename)->setText(QFileInfo(path).fileName());
 
     QString name;
     QVector<double> table;
@@ -42,38 +68,35 @@ bool MainWindow::load_cust_an_conv(const QString& path, bool input_a)
         // A file refused by its size was not read: the format's checklist would not help.
         const QString too_large =
             file_limits::too_large(path, file_limits::cust_an_csv_bytes, "a conversion table");
-        message_box::show(this, QMessageBox::Critical, parse_failed,
+        message_box::show(window, QMessageBox::Critical, parse_failed,
                           too_large.isEmpty()
                               ? parse_failed_details(path)
                               : too_large + ".\nIt was not read; the input keeps its table.",
                           QMessageBox::Ok, QMessageBox::Ok);
         return false;
     }
-    (input_a ? cust_ana_name : cust_anb_name) = name;
-    (input_a ? ui->live_an_a_units : ui->live_an_b_units)->setText(name);
-    // Tables on this input show its quantity next to their live value.
-    reapply_vertical_sources();
+    emit quantity_changed(input_a, name);
     return true;
 }
 
-void MainWindow::on_cust_ana_load_file_clicked()
+void analog_inputs::on_cust_ana_load_file_clicked()
 {
     choose_cust_an_file(true);
 }
 
-void MainWindow::on_cust_anb_load_file_clicked()
+void analog_inputs::on_cust_anb_load_file_clicked()
 {
     choose_cust_an_file(false);
 }
 
-void MainWindow::choose_cust_an_file(bool input_a)
+void analog_inputs::choose_cust_an_file(bool input_a)
 {
     QString& remembered = input_a ? cust_ana_file_name : cust_anb_file_name;
     const QString start =
         remembered.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
                                    (input_a ? "/cust_ana.csv" : "/cust_anb.csv")
                              : remembered;
-    const QString path = file_dialog::open_file(this, "Open conversion CSV file", start,
+    const QString path = file_dialog::open_file(window, "Open conversion CSV file", start,
                                                 "CSV files (*.csv);;All (*.*)");
     if (path.isEmpty())
         return;
@@ -83,39 +106,26 @@ void MainWindow::choose_cust_an_file(bool input_a)
         remembered = path;
 }
 
-void MainWindow::on_cust_ana_defaults_clicked()
+void analog_inputs::on_cust_ana_defaults_clicked()
 {
     set_cust_an_defaults(true);
 }
 
-void MainWindow::on_cust_anb_defaults_clicked()
+void analog_inputs::on_cust_anb_defaults_clicked()
 {
     set_cust_an_defaults(false);
 }
 
-void MainWindow::set_cust_an_defaults(bool input_a)
+void analog_inputs::set_cust_an_defaults(bool input_a)
 {
     if (input_a) {
         conv->set_custom_ana_defaults();
-        ui->cust_ana_filename->clear();
+        cust_ana_filename->clear();
         cust_ana_file_name.clear();
-        cust_ana_name = "V";
-        ui->live_an_a_units->setText("V");
     } else {
         conv->set_custom_anb_defaults();
-        ui->cust_anb_filename->clear();
+        cust_anb_filename->clear();
         cust_anb_file_name.clear();
-        cust_anb_name = "V";
-        ui->live_an_b_units->setText("V");
     }
-    reapply_vertical_sources();
-}
-
-/// Runs each table's vertical-source handler again with its current source.
-void MainWindow::reapply_vertical_sources()
-{
-    on_main_vert_axis_currentIndexChanged(ui->main_vert_axis->currentIndex());
-    on_aux_vert_axis_currentIndexChanged(ui->aux_vert_axis->currentIndex());
-    on_gpo1_vert_axis_currentIndexChanged(ui->gpo1_vert_axis->currentIndex());
-    on_gpo2_vert_axis_currentIndexChanged(ui->gpo2_vert_axis->currentIndex());
+    emit quantity_changed(input_a, "V");
 }

@@ -1,9 +1,8 @@
-// MAP calibration and output overrides: the calibration fields and the converter's copies of
-// them, the atmospheric measurement, the locked factory set, the questions asked when a
-// calibration arrives from the unit or a file, and the temporary duty overrides.
-#include "mainwindow.h"
+#include "map_calibration.h"
 #include "ui_mainwindow.h"
 
+#include "change_sets.h"
+#include "connect_slots_by_name.h"
 #include "converter.h"
 #include "message_box.h"
 #include "rq7_worker.h"
@@ -24,6 +23,10 @@ struct map_cal_set
 };
 
 namespace {
+
+// The deadband field's range as the form gives it, in PSI; it is scaled with the unit.
+constexpr double deadband_min_psi = 1.0;
+constexpr double deadband_max_psi = 1023.0;
 
 /// Equal as far as the unit's integer storage (thousandths, counts) can tell.
 bool same(double a, double b)
@@ -59,6 +62,11 @@ QString fixed3(double value)
     return QString::number(value, 'f', 3);
 }
 
+quint32 round_to_u32(double value)
+{
+    return value <= 0 ? 0u : static_cast<quint32>(std::lround(value));
+}
+
 const char* const calibrate_details =
     "Ensure the unit is powered, but the engine is NOT running.\nThis will attempt to read the "
     "current atmospheric pressure (ie 0 PSI boost).\nA running engine will cause a false MAP "
@@ -86,105 +94,176 @@ const char* const active_details =
 
 } // namespace
 
-void MainWindow::init_calibration()
+map_calibration::map_calibration(Ui::MainWindow& ui, QWidget* window_, rq7_worker* worker_,
+                                 converter* conv_, change_sets& changes_, QObject* parent)
+    : QObject(parent)
+    , window(window_)
+    , worker(worker_)
+    , conv(conv_)
+    , changes(changes_)
+    , base_slope(ui.base_slope)
+    , base_intercept(ui.base_intercept)
+    , base_atm(ui.base_atm)
+    , active_slope(ui.active_slope)
+    , active_intercept(ui.active_intercept)
+    , active_atm(ui.active_atm)
+    , active_deadband(ui.active_deadband)
+    , deadband_units(ui.boost_lbl_4)
+    , map_cal_calibrate(ui.map_cal_calibrate)
+    , map_cal_edit_defaults(ui.map_cal_edit_defaults)
 {
-    conv->set_base_slope(ui->base_slope->value());
-    conv->set_base_intercept(ui->base_intercept->value());
-    conv->set_base_atm(quint16(ui->base_atm->value()));
-    conv->set_active_slope(ui->active_slope->value());
-    conv->set_active_intercept(ui->active_intercept->value());
-    conv->active_atm = quint16(ui->active_atm->value());
-    conv->set_active_deadband(ui->active_deadband->value());
-    connect(conv, &converter::act_intercept_recalc, this, &MainWindow::when_act_intercept_recalc);
+    setObjectName("map_calibration");
+    connect_slots_by_name(this, window);
+    // The converter starts with the fields' calibration and follows its recalculations.
+    conv->set_base_slope(base_slope->value());
+    conv->set_base_intercept(base_intercept->value());
+    conv->set_base_atm(quint16(base_atm->value()));
+    conv->set_active_slope(active_slope->value());
+    conv->set_active_intercept(active_intercept->value());
+    conv->active_atm = quint16(active_atm->value());
+    conv->set_active_deadband(active_deadband->value());
+    connect(conv, &converter::act_intercept_recalc, this,
+            &map_calibration::when_act_intercept_recalc);
     // Unchecked by the user or after a write, the factory set locks again.
-    connect(ui->map_cal_edit_defaults, &QPushButton::toggled, this, [this](bool on) {
+    connect(map_cal_edit_defaults, &QPushButton::toggled, this, [this](bool on) {
         if (!on)
             lock_map_cal_defaults();
     });
+    connect(worker, &rq7_worker::map_cal_data_ready, this,
+            &map_calibration::when_map_cal_data_ready);
+    connect(worker, &rq7_worker::map_cal_failed, this, &map_calibration::when_map_cal_failed);
+    set_connected(false);
 }
 
-void MainWindow::queue_active_map_cal()
+void map_calibration::set_connected(bool connected)
+{
+    map_cal_calibrate->setEnabled(connected);
+    map_cal_calibrate->setChecked(false);
+}
+
+void map_calibration::queue_active_map_cal()
 {
     // The unit takes the active set in one message: all four go together.
     for (int_index parameter :
          {i_active_slope, i_active_intercept, i_active_atmospheric, i_active_deadband})
-        add_to_set(parameter);
+        changes.add_to_set(parameter);
+}
+
+// ---- the worker's variables ----
+
+bool map_calibration::field_to_var(int_index parameter, quint32& raw) const
+{
+    switch (parameter) {
+    case i_base_slope:
+        raw = round_to_u32(base_slope->value() * 1000.0);
+        return true;
+    case i_base_intercept:
+        raw = round_to_u32(base_intercept->value() * 1000.0);
+        return true;
+    case i_base_atmospheric:
+        raw = static_cast<quint32>(base_atm->value());
+        return true;
+    case i_active_slope:
+        raw = round_to_u32(active_slope->value() * 1000.0);
+        return true;
+    case i_active_intercept:
+        raw = round_to_u32(active_intercept->value() * 1000.0);
+        return true;
+    case i_active_atmospheric:
+        raw = static_cast<quint32>(active_atm->value());
+        return true;
+    case i_active_deadband:
+        raw = conv->deadband2adc(active_deadband->value());
+        return true;
+    default:
+        return false;
+    }
+}
+
+void map_calibration::announce_factory_write(int_index parameter) const
+{
+    if (parameter == i_base_slope)
+        qWarning() << "Writing base_slope to" << base_slope->value();
+    else if (parameter == i_base_intercept)
+        qWarning() << "Writing base_intercept to" << base_intercept->value();
+    else if (parameter == i_base_atmospheric)
+        qWarning() << "Writing base_atm to" << base_atm->value();
 }
 
 // ---- the converter's copies ----
 
-void MainWindow::on_base_slope_valueChanged(double value)
+void map_calibration::on_base_slope_valueChanged(double value)
 {
     conv->set_base_slope(value);
 }
 
-void MainWindow::on_base_intercept_valueChanged(double value)
+void map_calibration::on_base_intercept_valueChanged(double value)
 {
     conv->set_base_intercept(value);
 }
 
-void MainWindow::on_base_atm_valueChanged(double value)
+void map_calibration::on_base_atm_valueChanged(double value)
 {
     conv->set_base_atm(quint16(value));
 }
 
-void MainWindow::on_active_slope_valueChanged(double value)
+void map_calibration::on_active_slope_valueChanged(double value)
 {
     conv->set_active_slope(value);
     queue_active_map_cal();
 }
 
-void MainWindow::on_active_intercept_valueChanged(double value)
+void map_calibration::on_active_intercept_valueChanged(double value)
 {
     conv->set_active_intercept(value);
     queue_active_map_cal();
 }
 
-void MainWindow::on_active_deadband_valueChanged(double value)
+void map_calibration::on_active_deadband_valueChanged(double value)
 {
     conv->set_active_deadband(value);
     queue_active_map_cal();
 }
 
-void MainWindow::on_active_atm_valueChanged(double value)
+void map_calibration::on_active_atm_valueChanged(double value)
 {
     conv->set_active_atm(quint16(value)); // moves the intercept along
     queue_active_map_cal();
 }
 
-void MainWindow::when_act_intercept_recalc(double act_intercept)
+void map_calibration::when_act_intercept_recalc(double act_intercept)
 {
     {
-        const QSignalBlocker quiet(ui->active_intercept);
-        ui->active_intercept->setValue(act_intercept);
+        const QSignalBlocker quiet(active_intercept);
+        active_intercept->setValue(act_intercept);
     }
     // The field may clamp the value; boost is then converted with what the unit will get.
-    conv->active_intercept = ui->active_intercept->value();
+    conv->active_intercept = active_intercept->value();
     queue_active_map_cal();
 }
 
 // ---- atmospheric measurement ----
 
-void MainWindow::on_map_cal_calibrate_clicked()
+void map_calibration::on_map_cal_calibrate_clicked()
 {
-    if (!ui->map_cal_calibrate->isChecked())
+    if (!map_cal_calibrate->isChecked())
         return;
     const QMessageBox::StandardButton answer = message_box::show(
-        this, QMessageBox::Warning, "WARNING: Turn your engine OFF!!", calibrate_details,
+        window, QMessageBox::Warning, "WARNING: Turn your engine OFF!!", calibrate_details,
         QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
     if (answer == QMessageBox::Ok) {
         qDebug("Calibrating atmospheric pressure");
-        worker()->start_map_cal();
+        worker->start_map_cal();
     } else if (answer == QMessageBox::Cancel) {
-        ui->map_cal_calibrate->setChecked(false);
+        map_cal_calibrate->setChecked(false);
     } else {
         qCritical("Should not have gotten here");
     }
 }
 
-void MainWindow::when_map_cal_data_ready(QList<quint16> values)
+void map_calibration::when_map_cal_data_ready(QList<quint16> values)
 {
-    ui->map_cal_calibrate->setChecked(false);
+    map_cal_calibrate->setChecked(false);
     if (values.isEmpty()) {
         qWarning("No MAP samples to calibrate from, calibration kept");
         return;
@@ -195,25 +274,25 @@ void MainWindow::when_map_cal_data_ready(QList<quint16> values)
     const quint16 reading = quint16(sum / quint64(values.size())); // floor of the mean
     // A reading the field cannot hold (a sensor unplugged reads 0) would leave the field and
     // the converter apart: keep the calibration instead.
-    if (reading < ui->active_atm->minimum() || reading > ui->active_atm->maximum()) {
+    if (reading < active_atm->minimum() || reading > active_atm->maximum()) {
         qCritical() << "MAP sensor reading out of range, calibration kept:" << reading;
         return;
     }
     conv->set_active_atm(reading);
     {
-        const QSignalBlocker quiet(ui->active_atm);
-        ui->active_atm->setValue(reading);
+        const QSignalBlocker quiet(active_atm);
+        active_atm->setValue(reading);
     }
     qDebug() << "New atmospheric pressure calculated:" << reading;
     queue_active_map_cal();
 }
 
-void MainWindow::when_map_cal_failed(FT_STATUS status)
+void map_calibration::when_map_cal_failed(FT_STATUS status)
 {
-    ui->map_cal_calibrate->setChecked(false);
+    map_cal_calibrate->setChecked(false);
     const QString text = "Calibration failed";
     qWarning().noquote() << text << "status" << status;
-    message_box::show(this, QMessageBox::Critical, text,
+    message_box::show(window, QMessageBox::Critical, text,
                       status == FT_DEVICE_NOT_OPENED
                           ? "The unit is not connected. The calibration was not changed."
                           : QString("The unit did not answer while its MAP sensor was read "
@@ -221,84 +300,83 @@ void MainWindow::when_map_cal_failed(FT_STATUS status)
                                 .arg(status));
 }
 
-void MainWindow::on_map_cal_default_clicked()
+void map_calibration::on_map_cal_default_clicked()
 {
-    ui->active_slope->setValue(ui->base_slope->value());
-    ui->active_intercept->setValue(ui->base_intercept->value());
-    ui->active_atm->setValue(ui->base_atm->value());
+    active_slope->setValue(base_slope->value());
+    active_intercept->setValue(base_intercept->value());
+    active_atm->setValue(base_atm->value());
 }
 
 // ---- the factory set ----
 
-void MainWindow::on_map_cal_edit_defaults_clicked()
+void map_calibration::on_map_cal_edit_defaults_clicked()
 {
-    if (!ui->map_cal_edit_defaults->isChecked()) {
+    if (!map_cal_edit_defaults->isChecked()) {
         lock_map_cal_defaults();
         return;
     }
     const QMessageBox::StandardButton answer = message_box::show(
-        this, QMessageBox::Warning, "WARNING: Editing factory MAP sensor defaults",
+        window, QMessageBox::Warning, "WARNING: Editing factory MAP sensor defaults",
         edit_defaults_details, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
     if (answer == QMessageBox::Ok) {
-        for (QWidget* field : {ui->base_atm, ui->base_intercept, ui->base_slope})
+        for (QWidget* field : {base_atm, base_intercept, base_slope})
             field->setEnabled(true);
         for (int_index parameter : {i_base_slope, i_base_intercept, i_base_atmospheric})
-            add_to_set(parameter);
+            changes.add_to_set(parameter);
     } else if (answer == QMessageBox::Cancel) {
-        ui->map_cal_edit_defaults->setChecked(false);
+        map_cal_edit_defaults->setChecked(false);
         lock_map_cal_defaults();
     } else {
         qCritical("Should not have gotten here");
     }
 }
 
-void MainWindow::lock_map_cal_defaults()
+void map_calibration::end_factory_edit()
 {
-    for (QWidget* field : {ui->base_atm, ui->base_intercept, ui->base_slope})
+    map_cal_edit_defaults->setChecked(false);
+}
+
+void map_calibration::lock_map_cal_defaults()
+{
+    for (QWidget* field : {base_atm, base_intercept, base_slope})
         field->setEnabled(false);
-    bool removed = false;
     for (int_index parameter : {i_base_atmospheric, i_base_slope, i_base_intercept})
-        removed |= changed_ints.remove(parameter);
-    // Only what this removed can turn the button green; a full copy still waits for Write.
-    if (removed && changed_tables.isEmpty() && changed_ints.isEmpty() && changed_trims.isEmpty())
-        show_changes_pending(false);
+        changes.remove_from_set(parameter);
 }
 
 // ---- a calibration from the unit or a file ----
 
-void MainWindow::load_map_cal(const QList<unsigned int>& ints)
+void map_calibration::load(const QList<unsigned int>& ints)
 {
     if (ints.size() <= i_active_deadband)
         return;
-    const map_cal_set base_now{ui->base_slope->value(), ui->base_intercept->value(),
-                               ui->base_atm->value(), 0};
+    const map_cal_set base_now{base_slope->value(), base_intercept->value(), base_atm->value(), 0};
     const map_cal_set base_read{
-        candidate(ui->base_slope, ints[i_base_slope] / 1000.0, "Read base slope out of range:"),
-        candidate(ui->base_intercept, ints[i_base_intercept] / 1000.0,
+        candidate(base_slope, ints[i_base_slope] / 1000.0, "Read base slope out of range:"),
+        candidate(base_intercept, ints[i_base_intercept] / 1000.0,
                   "Read base intercept out of range"),
-        candidate(ui->base_atm, ints[i_base_atmospheric], "Read base atmosphere out of range"), 0};
+        candidate(base_atm, ints[i_base_atmospheric], "Read base atmosphere out of range"), 0};
     if (!same(base_now, base_read, false) && ask_map_cal(false, base_now, base_read))
         show_map_cal(false, base_read);
 
-    const map_cal_set active_now{ui->active_slope->value(), ui->active_intercept->value(),
-                                 ui->active_atm->value(), ui->active_deadband->value()};
+    const map_cal_set active_now{active_slope->value(), active_intercept->value(),
+                                 active_atm->value(), active_deadband->value()};
     map_cal_set active_read{
-        candidate(ui->active_slope, ints[i_active_slope] / 1000.0, "Read act slope out of range:"),
-        candidate(ui->active_intercept, ints[i_active_intercept] / 1000.0,
+        candidate(active_slope, ints[i_active_slope] / 1000.0, "Read act slope out of range:"),
+        candidate(active_intercept, ints[i_active_intercept] / 1000.0,
                   "Read act intercept out of range"),
-        candidate(ui->active_atm, ints[i_active_atmospheric], "Read act atmosphere out of range"),
-        0};
+        candidate(active_atm, ints[i_active_atmospheric], "Read act atmosphere out of range"), 0};
     // The unit stores the deadband in counts of its own slope; read with another slope it
     // would go back to the unit changed.
     const double deadband = std::min(ints[i_active_deadband], 1023u) / active_read.slope;
     active_read.deadband =
-        candidate(ui->active_deadband, shown(ui->active_deadband, deadband * conv->boost_units),
+        candidate(active_deadband, shown(active_deadband, deadband * conv->boost_units),
                   "Read act deadband out of range");
     if (!same(active_now, active_read, true) && ask_map_cal(true, active_now, active_read))
         show_map_cal(true, active_read);
 }
 
-bool MainWindow::ask_map_cal(bool active, const map_cal_set& now, const map_cal_set& read)
+bool map_calibration::ask_map_cal(bool active, const map_cal_set& now, const map_cal_set& read)
 {
     QString details;
     if (active) {
@@ -315,20 +393,20 @@ bool MainWindow::ask_map_cal(bool active, const map_cal_set& now, const map_cal_
     const QString question =
         active ? "Do you want to overwrite your CURRENT ACTIVE map calibration values?"
                : "Do you want to overwrite your FACTORY DEFAULT map calibration values?";
-    return message_box::show(this, QMessageBox::Question, question, details,
+    return message_box::show(window, QMessageBox::Question, question, details,
                              QMessageBox::Yes | QMessageBox::No,
                              QMessageBox::No) == QMessageBox::Yes;
 }
 
-void MainWindow::show_map_cal(bool active, const map_cal_set& values)
+void map_calibration::show_map_cal(bool active, const map_cal_set& values)
 {
-    QDoubleSpinBox* slope = active ? ui->active_slope : ui->base_slope;
-    QDoubleSpinBox* intercept = active ? ui->active_intercept : ui->base_intercept;
-    QDoubleSpinBox* atm = active ? ui->active_atm : ui->base_atm;
+    QDoubleSpinBox* slope = active ? active_slope : base_slope;
+    QDoubleSpinBox* intercept = active ? active_intercept : base_intercept;
+    QDoubleSpinBox* atm = active ? active_atm : base_atm;
     const QSignalBlocker quiet_slope(slope);
     const QSignalBlocker quiet_intercept(intercept);
     const QSignalBlocker quiet_atm(atm);
-    const QSignalBlocker quiet_deadband(ui->active_deadband);
+    const QSignalBlocker quiet_deadband(active_deadband);
     slope->setValue(values.slope);
     intercept->setValue(values.intercept);
     atm->setValue(values.atm);
@@ -338,102 +416,32 @@ void MainWindow::show_map_cal(bool active, const map_cal_set& values)
         conv->set_base_atm(quint16(atm->value()));
         return;
     }
-    ui->active_deadband->setValue(values.deadband);
+    active_deadband->setValue(values.deadband);
     conv->set_active_slope(slope->value());
     conv->set_active_intercept(intercept->value());
     conv->active_atm = quint16(atm->value()); // the intercept came with it: no recalculation
-    conv->set_active_deadband(ui->active_deadband->value());
+    conv->set_active_deadband(active_deadband->value());
 }
 
-// ---- output overrides ----
+// ---- boost unit ----
 
-void MainWindow::send_override(table_index output, const QSpinBox* percent)
+void map_calibration::take_boost_counts()
 {
-    if (percent->value() == -1) // "__": no override to set
-        return;
-    const uint counts = uint(std::lround(std::min(percent->value(), 100) * 1023.0 / 100.0));
-    worker()->set_override(output, counts);
+    deadband_counts = conv->deadband2adc(active_deadband->value());
 }
 
-void MainWindow::release_override(table_index output, QSpinBox* percent)
+/// The deadband is entered in the shown unit and converted from it (deadband2adc), so it
+/// follows the unit too; its range is scaled before its value is set.
+void map_calibration::show_boost_unit()
 {
-    percent_before_reset[output] = percent->value();
-    worker()->reset_override(output);
-    percent->setValue(-1);
-}
-
-QSpinBox* MainWindow::override_field(table_index output) const
-{
-    switch (output) {
-    case t_aux:
-        return ui->aux_override;
-    case t_main:
-        return ui->main_override;
-    case t_gpo1:
-        return ui->gpo1_override;
-    case t_gpo2:
-        return ui->gpo2_override;
-    default:
-        return nullptr;
+    deadband_units->setText(conv->boost_units_name);
+    {
+        const QSignalBlocker quiet(active_deadband);
+        active_deadband->setDecimals(conv->boost_decimals());
+        active_deadband->setSingleStep(conv->boost_step());
+        active_deadband->setRange(deadband_min_psi * conv->boost_units,
+                                  deadband_max_psi * conv->boost_units);
+        active_deadband->setValue(conv->adc2deadband(deadband_counts));
     }
-}
-
-void MainWindow::when_override_failed(FT_STATUS status, table_index output, bool reset)
-{
-    const char* const names[] = {"AUX", "MAIN", "GPO1", "GPO2"}; // by table_index
-    QSpinBox* percent = override_field(output);
-    if (!percent)
-        return; // only the four outputs have overrides
-    // A Reset the unit did not take leaves the override in force: show it again.
-    if (reset && percent->value() == -1)
-        percent->setValue(percent_before_reset[output]);
-    const QString name = names[output];
-    const QString text =
-        QString(reset ? "Could not reset the override of %1" : "Could not set the override of %1")
-            .arg(name);
-    qWarning().noquote() << text << "status" << status;
-    message_box::show(this, QMessageBox::Critical, text,
-                      QString("The unit did not take the request (status %1).%2")
-                          .arg(status)
-                          .arg(reset ? " The output may still be overridden." : ""));
-}
-
-void MainWindow::on_main_override_set_clicked()
-{
-    send_override(t_main, ui->main_override);
-}
-
-void MainWindow::on_aux_override_set_clicked()
-{
-    send_override(t_aux, ui->aux_override);
-}
-
-void MainWindow::on_gpo1_override_set_clicked()
-{
-    send_override(t_gpo1, ui->gpo1_override);
-}
-
-void MainWindow::on_gpo2_override_set_clicked()
-{
-    send_override(t_gpo2, ui->gpo2_override);
-}
-
-void MainWindow::on_main_override_reset_clicked()
-{
-    release_override(t_main, ui->main_override);
-}
-
-void MainWindow::on_aux_override_reset_clicked()
-{
-    release_override(t_aux, ui->aux_override);
-}
-
-void MainWindow::on_gpo1_override_reset_clicked()
-{
-    release_override(t_gpo1, ui->gpo1_override);
-}
-
-void MainWindow::on_gpo2_override_reset_clicked()
-{
-    release_override(t_gpo2, ui->gpo2_override);
+    conv->set_active_deadband(active_deadband->value());
 }
