@@ -1,6 +1,5 @@
 #include "debug_log.h"
 
-#include <QFile>
 #include <QThread>
 
 #include <cstdio>
@@ -60,21 +59,14 @@ void set_debug_log_sink(std::function<void(QtMsgType, const QString&)> sink)
     log_sink = std::move(sink);
 }
 
-bool write_log_line(QtMsgType type, const QString& line, const QString& file_name)
+void write_console_line(QtMsgType type, const QByteArray& line)
 {
     static std::mutex write_mutex;
     std::lock_guard<std::mutex> lock(write_mutex);
     // A windowed program may have no console streams; writing to them is then harmless.
     FILE* stream = (type == QtDebugMsg || type == QtInfoMsg) ? stdout : stderr;
-    const QByteArray bytes = line.toLocal8Bit();
-    std::fprintf(stream, "%s\n", bytes.constData());
+    std::fprintf(stream, "%s\n", line.constData());
     std::fflush(stream);
-
-    QFile file(file_name);
-    if (file_name.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
-    const QByteArray text = bytes + "\r\n";
-    return file.write(text) == text.size() && file.flush();
 }
 
 void debug_log_handler(QtMsgType type, const QMessageLogContext& context, const QString& message)
@@ -89,5 +81,5 @@ void debug_log_handler(QtMsgType type, const QMessageLogContext& context, const 
     if (sink)
         sink(type, line);
     else
-        write_log_line(type, line, QString()); // without a window yet, the console is the log
+        write_console_line(type, line.toLocal8Bit()); // without a window, the console is the log
 }

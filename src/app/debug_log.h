@@ -2,6 +2,7 @@
 // becomes one time-stamped line of the debug log.
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QtGlobal>
@@ -20,10 +21,9 @@ QString format_log_line(QtMsgType type, const QMessageLogContext& context, const
 /// Called on the thread that logged; null for console only.
 void set_debug_log_sink(std::function<void(QtMsgType, const QString&)> sink);
 
-/// Writes one formatted line to the console (standard error for warnings and worse) and
-/// appends it with "\r\n" to the file `file_name`, opened for this line alone. Callable from
-/// any thread: lines never interleave. False when the file could not be written.
-bool write_log_line(QtMsgType type, const QString& line, const QString& file_name);
+/// Writes one formatted line to the console: standard error for warnings and worse, standard
+/// output for the others. Callable from any thread: lines never interleave.
+void write_console_line(QtMsgType type, const QByteArray& line);
 
 /// The process-wide handler to pass to qInstallMessageHandler.
 void debug_log_handler(QtMsgType type, const QMessageLogContext& context, const QString& message);

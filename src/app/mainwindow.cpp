@@ -99,10 +99,15 @@ void MainWindow::connect_worker()
     connect(w, &rq7_worker::fw_progress, this, &MainWindow::when_fw_progress);
     connect(w, &rq7_worker::log_data_ready, this, &MainWindow::when_log_data_ready);
     connect(w, &rq7_worker::log_started, this, &MainWindow::when_log_started);
+    connect(w, &rq7_worker::log_paused, this, &MainWindow::when_log_paused);
     connect(w, &rq7_worker::log_stopped, this, &MainWindow::when_log_stopped);
+    connect(w, &rq7_worker::log_file_failed, this, &MainWindow::when_log_file_failed);
     connect(w, &rq7_worker::parsed_log_file, this, &MainWindow::when_parsed_log_file);
+    connect(w, &rq7_worker::log_file_refused, this, &MainWindow::when_log_file_refused);
     connect(w, &rq7_worker::recall_data_ready, this, &MainWindow::when_recall_data_ready);
     connect(w, &rq7_worker::map_cal_data_ready, this, &MainWindow::when_map_cal_data_ready);
+    connect(w, &rq7_worker::map_cal_failed, this, &MainWindow::when_map_cal_failed);
+    connect(w, &rq7_worker::override_failed, this, &MainWindow::when_override_failed);
     connect(w, &rq7_worker::backed_up, this, &MainWindow::when_backed_up);
 }
 

@@ -26,7 +26,6 @@
 #include <QMainWindow>
 #include <QSet>
 
-#include <atomic>
 
 namespace Ui {
 class MainWindow;
@@ -43,6 +42,7 @@ class duty_table;
 class fw_program_status;
 class hotplug_monitor;
 struct map_cal_set;
+class debug_log_panel;
 class log_graph;
 class rq7_controller;
 class rq7_worker;
@@ -107,10 +107,18 @@ public slots:
     void when_fw_progress(uint progress);
     void when_log_data_ready(rq7_frame data);
     void when_log_started();
+    void when_log_paused();
     void when_log_stopped();
-    void when_parsed_log_file();
+    /// The live-log file failed: Log to File goes off and the user is told why.
+    void when_log_file_failed(QString file_name, QString reason);
+    void when_parsed_log_file(QString file_name, int samples, int skipped_lines,
+                              qint64 first_skipped_line);
+    /// The file was not opened as a live log: says why; the log shown stays.
+    void when_log_file_refused(QString file_name, QString reason);
     void when_recall_data_ready(rq7_frame data);
     void when_map_cal_data_ready(QList<quint16> values);
+    void when_map_cal_failed(FT_STATUS status);
+    void when_override_failed(FT_STATUS status, table_index output, bool reset);
     /// The backup asked for before Write All or a firmware update; goes on with that.
     void when_backed_up(FT_STATUS status, QString file_name);
     /// The converter moved the active intercept with the atmospheric reading.
@@ -142,7 +150,6 @@ private slots:
     void on_act_reset_triggered();
     void on_act_rw_debug_toggled(bool checked);
     void on_open_debug_log_file_clicked();
-    void show_log_line(QString line);
 
     void on_main_vert_axis_currentIndexChanged(int index);
     void on_aux_vert_axis_currentIndexChanged(int index);
@@ -237,6 +244,7 @@ private slots:
     void on_live_log_use_timer_toggled(bool checked);
     void on_live_log_timer_start_valueChanged(QString text);
     void when_live_log_timer_expires();
+    void when_live_log_stop_time_reached();
     void on_live_log_pre_trigger_valueChanged(int seconds);
     void on_set_live_log_folder_clicked();
     void on_open_live_log_file_clicked();
@@ -360,6 +368,7 @@ private:
     void show_map_cal(bool active, const map_cal_set& values);
     void send_override(table_index output, const QSpinBox* percent);
     void release_override(table_index output, QSpinBox* percent);
+    QSpinBox* override_field(table_index output) const;
     // ---- 3D graphs and the settings wizard (mainwindow_scripts.cpp) ----
     void connect_table_graphs();
     /// Clears the main table's selected cells, then ramps the table from 0 % at the start
@@ -379,6 +388,8 @@ private:
 
     // ---- live log files (mainwindow_live_log.cpp) ----
     void arm_live_log_countdown();
+    /// Gives the worker what the window shows, for the settings section of a new log file.
+    void send_log_settings();
     void start_logging_to_file();
     void stop_logging_to_file();
     QString new_live_log_file_name() const;
@@ -440,6 +451,14 @@ private:
     log_graph* graph = nullptr;
     bool live = false; // between the worker's log_started and log_stopped
     QTimer* live_log_countdown = nullptr;
+    /// Ends a recording after "Stop logging after" seconds.
+    QTimer* live_log_stop_timer = nullptr;
+    /// Between start_logging_to_file and stop_logging_to_file.
+    bool recording_to_file = false;
+    /// A worker operation pauses the stream (log_paused, log_stopped, later log_started): the
+    /// recording and its countdown carry on across it.
+    enum class live_pause { none, asked, stopped };
+    live_pause pause = live_pause::none;
     rq7_frame shown_frame; // shown again when the display format changes
     bool frame_shown = false;
     /// Live frames are shown at the screen's pace: the newest waits here for the timer.
@@ -452,5 +471,9 @@ private:
     QString live_log_folder_name;
 
     fw_program_status* fw_status = nullptr;
-    std::atomic<bool> log_file_failure_shown{false};
+    /// Each output's override percent before its last Reset, shown again if the Reset fails.
+    int percent_before_reset[4] = {-1, -1, -1, -1};
+    debug_log_panel* log_panel = nullptr;
+    /// The log file name shown before a log file was asked for, shown again if it is refused.
+    QString live_log_file_name_before_open;
 };

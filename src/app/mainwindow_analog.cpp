@@ -6,6 +6,7 @@
 #include "converter.h"
 #include "cust_an_csv.h"
 #include "file_dialog.h"
+#include "file_limits.h"
 #include "message_box.h"
 
 #include <QDebug>
@@ -38,7 +39,13 @@ bool MainWindow::load_cust_an_conv(const QString& path, bool input_a)
     const bool parsed = parse_cust_an_csv(path, name, table);
     if (!parsed || !(input_a ? conv->set_cust_ana(table) : conv->set_cust_anb(table))) {
         qWarning() << parse_failed;
-        message_box::show(this, QMessageBox::Critical, parse_failed, parse_failed_details(path),
+        // A file refused by its size was not read: the format's checklist would not help.
+        const QString too_large =
+            file_limits::too_large(path, file_limits::cust_an_csv_bytes, "a conversion table");
+        message_box::show(this, QMessageBox::Critical, parse_failed,
+                          too_large.isEmpty()
+                              ? parse_failed_details(path)
+                              : too_large + ".\nIt was not read; the input keeps its table.",
                           QMessageBox::Ok, QMessageBox::Ok);
         return false;
     }

@@ -208,6 +208,19 @@ void MainWindow::when_map_cal_data_ready(QList<quint16> values)
     queue_active_map_cal();
 }
 
+void MainWindow::when_map_cal_failed(FT_STATUS status)
+{
+    ui->map_cal_calibrate->setChecked(false);
+    const QString text = "Calibration failed";
+    qWarning().noquote() << text << "status" << status;
+    message_box::show(this, QMessageBox::Critical, text,
+                      status == FT_DEVICE_NOT_OPENED
+                          ? "The unit is not connected. The calibration was not changed."
+                          : QString("The unit did not answer while its MAP sensor was read "
+                                    "(status %1). The calibration was not changed.")
+                                .arg(status));
+}
+
 void MainWindow::on_map_cal_default_clicked()
 {
     ui->active_slope->setValue(ui->base_slope->value());
@@ -344,8 +357,45 @@ void MainWindow::send_override(table_index output, const QSpinBox* percent)
 
 void MainWindow::release_override(table_index output, QSpinBox* percent)
 {
+    percent_before_reset[output] = percent->value();
     worker()->reset_override(output);
     percent->setValue(-1);
+}
+
+QSpinBox* MainWindow::override_field(table_index output) const
+{
+    switch (output) {
+    case t_aux:
+        return ui->aux_override;
+    case t_main:
+        return ui->main_override;
+    case t_gpo1:
+        return ui->gpo1_override;
+    case t_gpo2:
+        return ui->gpo2_override;
+    default:
+        return nullptr;
+    }
+}
+
+void MainWindow::when_override_failed(FT_STATUS status, table_index output, bool reset)
+{
+    const char* const names[] = {"AUX", "MAIN", "GPO1", "GPO2"}; // by table_index
+    QSpinBox* percent = override_field(output);
+    if (!percent)
+        return; // only the four outputs have overrides
+    // A Reset the unit did not take leaves the override in force: show it again.
+    if (reset && percent->value() == -1)
+        percent->setValue(percent_before_reset[output]);
+    const QString name = names[output];
+    const QString text =
+        QString(reset ? "Could not reset the override of %1" : "Could not set the override of %1")
+            .arg(name);
+    qWarning().noquote() << text << "status" << status;
+    message_box::show(this, QMessageBox::Critical, text,
+                      QString("The unit did not take the request (status %1).%2")
+                          .arg(status)
+                          .arg(reset ? " The output may still be overridden." : ""));
 }
 
 void MainWindow::on_main_override_set_clicked()

@@ -162,13 +162,10 @@ quint32 MainWindow::field_to_var(int_index parameter) const
     case i_gpi2_request:
         return percent_to_counts(ui->gpi2_request->value());
     case i_base_slope:
-        qWarning() << "Writing base_slope to" << ui->base_slope->value();
         return round_to_u32(ui->base_slope->value() * 1000.0);
     case i_base_intercept:
-        qWarning() << "Writing base_intercept to" << ui->base_intercept->value();
         return round_to_u32(ui->base_intercept->value() * 1000.0);
     case i_base_atmospheric:
-        qWarning() << "Writing base_atm to" << ui->base_atm->value();
         return static_cast<quint32>(ui->base_atm->value());
     case i_active_slope:
         return round_to_u32(ui->active_slope->value() * 1000.0);
@@ -216,8 +213,19 @@ void MainWindow::fields_to_vars()
             worker()->add_field_to_var(record, table);
     }
     changed_tables.clear();
-    for (int_index parameter : changed_ints)
+    // The factory calibration reaches the unit only after Edit Defaults: say so as it goes.
+    auto warn_factory = [this](int_index parameter) {
+        if (parameter == i_base_slope)
+            qWarning() << "Writing base_slope to" << ui->base_slope->value();
+        else if (parameter == i_base_intercept)
+            qWarning() << "Writing base_intercept to" << ui->base_intercept->value();
+        else if (parameter == i_base_atmospheric)
+            qWarning() << "Writing base_atm to" << ui->base_atm->value();
+    };
+    for (int_index parameter : changed_ints) {
+        warn_factory(parameter);
         worker()->add_field_to_var(uint(field_to_var(parameter)), parameter);
+    }
     changed_ints.clear();
     changed_trims.clear(); // trims are shown only; the window never sends one
 }

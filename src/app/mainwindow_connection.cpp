@@ -76,6 +76,7 @@ void MainWindow::when_device_closed()
     ui->act_reconnect->setChecked(false);
     connected = false;
     connected_fw_version = 0;
+    pause = live_pause::none; // no stream to resume
     connection_status->setText("Not Connected");
     show_led(":/icon/redled.ico");
     setWindowTitle(title_base() + " : Not Connected");

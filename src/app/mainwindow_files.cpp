@@ -5,10 +5,12 @@
 #include "ui_mainwindow.h"
 
 #include "file_dialog.h"
+#include "file_limits.h"
 #include "message_box.h"
 #include "rq7_worker.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -17,9 +19,18 @@ namespace {
 
 const char* const settings_filter = "VK settings (*.vkini);;All files (*.*)";
 
+/// Where the debug log, settings files and live logs go unless the user chose otherwise. An
+/// account without a documents folder gets one; where none can be made, the program's own
+/// data folder takes its place.
 QString documents_folder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QDir().mkpath(documents))
+        return documents;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(data);
+    qWarning().noquote() << "Cannot make the documents folder" << documents << "- using" << data;
+    return data;
 }
 
 /// A version as settings files record it, "major.minor.patch".
@@ -48,16 +59,15 @@ quint32 MainWindow::version_number(const QString& version)
 void MainWindow::restore_preferences()
 {
     QSettings preferences;
+    const QString documents = documents_folder();
     debug_log_file_name =
-        preferences
-            .value("MainWindow/debug_log_file_name", documents_folder() + "/rq7_debug_log.txt")
+        preferences.value("MainWindow/debug_log_file_name", documents + "/rq7_debug_log.txt")
             .toString();
     set_settings_file_name(
-        preferences
-            .value("MainWindow/settings_file_name", documents_folder() + "/rq7_settings.vkini")
+        preferences.value("MainWindow/settings_file_name", documents + "/rq7_settings.vkini")
             .toString());
     live_log_folder_name =
-        preferences.value("MainWindow/live_log_folder_name", documents_folder()).toString();
+        preferences.value("MainWindow/live_log_folder_name", documents).toString();
     ui->debug_log_file_name->setText(debug_log_file_name);
     ui->live_log_folder->setText(live_log_folder_name);
 
@@ -104,6 +114,15 @@ void MainWindow::on_act_open_triggered()
 
 void MainWindow::open_settings_file(const QString& name)
 {
+    // Refused before anything changes: a following Save must not overwrite that file.
+    const QString too_large =
+        file_limits::too_large(name, file_limits::settings_file_bytes, "a settings file");
+    if (!too_large.isEmpty()) {
+        qWarning().noquote() << too_large;
+        message_box::show(this, QMessageBox::Warning, QString("Cannot open %1").arg(name),
+                          too_large + ".\nIt was not read; the window keeps its settings.");
+        return;
+    }
     set_settings_file_name(name);
     // Items missing from the file keep the window's values in the worker's variables.
     all_fields_to_vars();

@@ -4,6 +4,7 @@
 #include "ui_mainwindow.h"
 
 #include "debug_log.h"
+#include "debug_log_panel.h"
 #include "file_dialog.h"
 #include "fw_image.h"
 #include "fw_program_status.h"
@@ -14,7 +15,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QScrollBar>
 #include <QThread>
 #include <QUrl>
 
@@ -31,6 +31,8 @@ void MainWindow::init_firmware_and_log()
             &fw_program_status::set_reset_progress);
     connect(worker(), &rq7_worker::fw_progress, fw_status,
             &fw_program_status::set_program_progress);
+    log_panel = new debug_log_panel(ui->debug_log_text, this);
+    log_panel->set_file_name(debug_log_file_name);
     set_debug_log_sink(
         [this](QtMsgType type, const QString& line) { when_update_log(type, line); });
 }
@@ -56,12 +58,14 @@ void MainWindow::on_fw_browse_clicked()
 /// prepare the unit for nothing.
 bool MainWindow::fw_image_usable(const QString& location)
 {
-    QFile file(location);
-    QString problem;
-    if (!file.open(QIODevice::ReadOnly))
-        problem = QString("The file cannot be read: %1").arg(file.errorString());
-    else
-        problem = fw_image::describe(fw_image::check(file.readAll()));
+    QString problem = fw_image::too_large(location); // then it is not read at all
+    if (problem.isEmpty()) {
+        QFile file(location);
+        if (!file.open(QIODevice::ReadOnly))
+            problem = QString("The file cannot be read: %1").arg(file.errorString());
+        else
+            problem = fw_image::describe(fw_image::check(file.readAll()));
+    }
     if (problem.isEmpty())
         return true;
     message_box::show(this, QMessageBox::Critical, "Invalid FW image!",
@@ -152,30 +156,9 @@ void MainWindow::when_update_log(QtMsgType type, QString formatted)
 {
     // The file is written on the thread that logged, so that nothing is lost when a fatal
     // message ends the program while earlier lines still wait for the window's thread.
-    const bool written = write_log_line(type, formatted, debug_log_file_name);
-    const bool on_window_thread = QThread::currentThread() == thread();
-    if (type == QtFatalMsg) {
-        if (on_window_thread)
-            show_log_line(formatted);
+    log_panel->add_line(type, formatted);
+    if (type == QtFatalMsg)
         on_open_debug_log_file_clicked(); // the program ends when this message returns
-        return;
-    }
-    QString shown = formatted;
-    if (!written && !log_file_failure_shown.exchange(true))
-        shown += QString("\n(The debug log file %1 cannot be written; lines are only shown here.)")
-                     .arg(debug_log_file_name);
-    if (on_window_thread)
-        show_log_line(shown);
-    else
-        QMetaObject::invokeMethod(this, "show_log_line", Qt::QueuedConnection,
-                                  Q_ARG(QString, shown));
-}
-
-void MainWindow::show_log_line(QString line)
-{
-    ui->debug_log_text->appendPlainText(line);
-    QScrollBar* scroll = ui->debug_log_text->verticalScrollBar();
-    scroll->setValue(scroll->maximum());
 }
 
 void MainWindow::on_open_debug_log_file_clicked()

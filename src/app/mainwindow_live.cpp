@@ -111,6 +111,10 @@ void MainWindow::init_live_view()
     live_log_countdown->setSingleShot(true);
     live_log_countdown->setInterval(1000);
     connect(live_log_countdown, &QTimer::timeout, this, &MainWindow::when_live_log_timer_expires);
+    live_log_stop_timer = new QTimer(this);
+    live_log_stop_timer->setSingleShot(true);
+    connect(live_log_stop_timer, &QTimer::timeout, this,
+            &MainWindow::when_live_log_stop_time_reached);
 
     // The page's button is the Log to File command in another place.
     connect(ui->live_log_to_file, &QPushButton::toggled, ui->act_live_log_to_file,
@@ -181,13 +185,16 @@ void MainWindow::on_act_logging_triggered(bool checked)
 void MainWindow::when_log_started()
 {
     live = true;
+    pause = live_pause::none;
     ui->act_logging->setIcon(green_icon);
     ui->act_logging->setChecked(true);
     set_live_widgets_enabled(true);
     for (const table_widgets& w : tabs)
         w.table->set_highlight_visible(true);
     reset_live_display();
-    if (!ui->act_live_log_to_file->isChecked())
+    // After a pause the file being written, or its countdown, simply carries on.
+    if (!ui->act_live_log_to_file->isChecked() || recording_to_file ||
+        live_log_countdown->isActive())
         return;
     if (ui->live_log_use_timer->isChecked())
         arm_live_log_countdown();
@@ -195,8 +202,17 @@ void MainWindow::when_log_started()
         start_logging_to_file();
 }
 
+void MainWindow::when_log_paused()
+{
+    pause = live_pause::asked;
+}
+
 void MainWindow::when_log_stopped()
 {
+    // The stop of a pause keeps the recording; any other stop (the user's, the unit's, a
+    // pause that could not start the stream again) ends it.
+    const bool pausing = pause == live_pause::asked;
+    pause = pausing ? live_pause::stopped : live_pause::none;
     live = false;
     live_display_timer->stop();
     ui->act_logging->setIcon(red_icon);
@@ -205,7 +221,8 @@ void MainWindow::when_log_stopped()
     for (const table_widgets& w : tabs)
         w.table->set_highlight_visible(false);
     reset_live_display();
-    stop_logging_to_file();
+    if (!pausing)
+        stop_logging_to_file();
 }
 
 void MainWindow::when_log_data_ready(rq7_frame frame)
@@ -238,9 +255,18 @@ void MainWindow::when_recall_data_ready(rq7_frame frame)
     graph->when_point_selected(QPointF(double(frame.timestamp), 0.0));
 }
 
-void MainWindow::when_parsed_log_file()
+void MainWindow::when_parsed_log_file(QString file_name, int samples, int skipped_lines,
+                                      qint64 first_skipped_line)
 {
     graph->when_data_updated();
+    // Told once, however many lines were damaged; each of the first few is in the debug log.
+    QString text = QString("Opened %1: %2 samples").arg(file_name).arg(samples);
+    if (skipped_lines > 0)
+        text += QString("; %1 damaged %2 skipped, the first at line %3")
+                    .arg(skipped_lines)
+                    .arg(skipped_lines == 1 ? "line was" : "lines were")
+                    .arg(first_skipped_line);
+    statusBar()->showMessage(text);
 }
 
 void MainWindow::on_live_collapse_toggled(bool checked)

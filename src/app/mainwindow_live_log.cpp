@@ -46,8 +46,11 @@ void MainWindow::arm_live_log_countdown()
 
 void MainWindow::when_live_log_timer_expires()
 {
-    // Live updates may have stopped meanwhile: a file started now would get no sample.
-    if (!ui->act_live_log_to_file->isChecked() || !ui->live_log_use_timer->isChecked() || !live) {
+    // Live updates may have stopped meanwhile: a file started now would get no sample. A
+    // pause is no stop: the file opened now gets the samples once the stream resumes.
+    const bool streaming = live || pause != live_pause::none;
+    if (!ui->act_live_log_to_file->isChecked() || !ui->live_log_use_timer->isChecked() ||
+        !streaming) {
         stop_logging_to_file();
         return;
     }
@@ -63,7 +66,18 @@ void MainWindow::when_live_log_timer_expires()
 
 void MainWindow::on_live_log_use_timer_toggled(bool checked)
 {
+    // Unchecked during the countdown: nothing will record, so Log to File goes off.
+    if (!checked && live_log_countdown->isActive()) {
+        live_log_countdown->stop();
+        ui->act_live_log_to_file->setChecked(false);
+    }
     ui->live_log_timer->setText(checked ? ui->live_log_timer_start->text() : "0");
+}
+
+void MainWindow::when_live_log_stop_time_reached()
+{
+    qDebug("Stop time reached, not logging to file any more");
+    ui->act_live_log_to_file->setChecked(false);
 }
 
 void MainWindow::on_live_log_timer_start_valueChanged(QString text)
@@ -85,14 +99,31 @@ QString MainWindow::new_live_log_file_name() const
            QDateTime::currentDateTime().toString("yyyy-MM-dd_hh-mm-ss") + ".vklog";
 }
 
+void MainWindow::send_log_settings()
+{
+    QList<QByteArray> tables;
+    for (table_index table : {t_aux, t_main, t_gpo1, t_gpo2}) // by index
+        tables << gui_to_byteArray(table);
+    QList<quint32> ints;
+    for (int parameter = 0; parameter < i_last; ++parameter)
+        ints << field_to_var(int_index(parameter));
+    worker()->set_log_settings(tables, ints);
+}
+
 void MainWindow::start_logging_to_file()
 {
     live_log_countdown->stop();
     const QString name = new_live_log_file_name();
     ui->live_log_file_name->setText(name);
     worker()->set_log_file(name);
-    all_fields_to_vars(); // the file's settings section shows what the window shows
+    // The file's settings section shows what the window shows; what waits to be written to
+    // the unit stays as it is.
+    send_log_settings();
     worker()->enable_log_to_file(true);
+    recording_to_file = true;
+    const int stop_after = ui->live_log_timer_stop->value();
+    if (ui->live_log_use_timer->isChecked() && stop_after > 0)
+        live_log_stop_timer->start(stop_after * 1000);
     const QString writing = "Writing live update data to file";
     ui->act_live_log_to_file->setIcon(green_icon);
     ui->act_live_log_to_file->setStatusTip(writing);
@@ -103,6 +134,8 @@ void MainWindow::start_logging_to_file()
 void MainWindow::stop_logging_to_file()
 {
     live_log_countdown->stop();
+    live_log_stop_timer->stop();
+    recording_to_file = false;
     worker()->enable_log_to_file(false);
     const QString not_writing = "Not logging live update data to file";
     ui->act_live_log_to_file->setIcon(red_icon);
@@ -111,6 +144,19 @@ void MainWindow::stop_logging_to_file()
     ui->live_log_timer->setText(
         ui->live_log_use_timer->isChecked() ? ui->live_log_timer_start->text() : "0");
     ui->live_log_timer_group->setEnabled(true);
+}
+
+void MainWindow::when_log_file_failed(QString file_name, QString reason)
+{
+    // A failure of an earlier file must not end the recording that followed it.
+    if (ui->act_live_log_to_file->isChecked() && file_name == ui->live_log_file_name->text())
+        ui->act_live_log_to_file->setChecked(false);
+    const QString text = "Could not write the live log file";
+    qWarning().noquote() << text << file_name << ":" << reason;
+    message_box::show(this, QMessageBox::Critical, text,
+                      QString("%1\n\n%2\n\nLogging to file is off; live updates go on. "
+                              "Anything recorded before stays in the file.")
+                          .arg(file_name, reason));
 }
 
 // ---- folder and files ----
@@ -170,6 +216,15 @@ bool MainWindow::may_open_log_file()
 
 void MainWindow::open_log_file(const QString& name)
 {
+    live_log_file_name_before_open = ui->live_log_file_name->text();
     ui->live_log_file_name->setText(name);
     worker()->parse_log_file(name);
+}
+
+void MainWindow::when_log_file_refused(QString file_name, QString reason)
+{
+    if (ui->live_log_file_name->text() == file_name)
+        ui->live_log_file_name->setText(live_log_file_name_before_open);
+    message_box::show(this, QMessageBox::Warning, reason,
+                      "Nothing of it was loaded; the log shown before is kept.");
 }

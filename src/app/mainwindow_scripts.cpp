@@ -5,9 +5,11 @@
 
 #include "converter.h"
 #include "duty_table.h"
+#include "message_box.h"
 #include "settings_wizard.h"
 #include "table_graph.h"
 
+#include <QDebug>
 #include <QStatusBar>
 
 #include <algorithm>
@@ -57,8 +59,19 @@ void MainWindow::connect_table_graphs()
 
 void MainWindow::on_btn_settings_wizard_clicked()
 {
+    // The wizard's points are boost pressures: on an analog axis they would land in volts.
+    if (ui->main_vert_axis->currentIndex() != 0) {
+        const QString text = "The settings wizard needs the main table on the MAP sensor";
+        qWarning().noquote() << text;
+        message_box::show(this, QMessageBox::Information, text,
+                          "The main table's vertical axis is an analog input. Set it to the MAP "
+                          "sensor to build the table with the wizard; nothing was changed.");
+        return;
+    }
+    // The axis reaches one PSI beyond each point, whatever unit the pressures are shown in.
+    const double margin = conv->boost_units;
     settings_wizard wizard(this, ui->main_horz_axis_gt->value(), ui->main_vert_axis_gt->value(),
-                           remembered_full_inj_rpm, ui->max_boost->value() - 1,
+                           remembered_full_inj_rpm, ui->max_boost->value() - margin,
                            ui->max_engine_speed->maximum(), ui->max_boost->maximum(),
                            conv->boost_units_name, ui->max_boost->decimals());
     if (wizard.exec() != QDialog::Accepted) {
@@ -70,10 +83,10 @@ void MainWindow::on_btn_settings_wizard_clicked()
 
     ui->main_control->setCurrentIndex(1); // "Duty table"
     ui->main_horz_axis_gt->setValue(points.start_inj_rpm);
-    const double low = std::max(conv->adc2boost(0), points.start_inj_psi - 1);
+    const double low = std::max(conv->adc2boost(0), points.start_inj_psi - margin);
     ui->main_vert_axis_gt->setValue(low);
     ui->min_boost->setValue(low);
-    ui->max_boost->setValue(points.full_inj_psi + 1);
+    ui->max_boost->setValue(points.full_inj_psi + margin);
     // The boost range is shared by every table on the MAP sensor: it obeys the rules of a
     // range typed by hand (wide enough for the axis), and those tables follow it and are
     // queued for Write, not only the main one.

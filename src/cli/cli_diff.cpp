@@ -26,7 +26,11 @@ bool load_side(const QString& name, cli_unit& unit, bool& unit_open, unit_settin
     if (!unit_open && !unit.connect_unit(error))
         return false;
     unit_open = true;
-    return unit.read_all(out, error);
+    if (!unit.read_all(out, error))
+        return false;
+    if (!unit.backup_error.isEmpty())
+        cli_report_backup(unit);
+    return true;
 }
 
 QJsonObject to_json(const QList<settings_report::difference>& parameters,
@@ -71,7 +75,7 @@ int cli_diff(const cli_options& options)
     const auto tables = a.table_differences(b);
 
     if (options.json) {
-        std::fputs(QJsonDocument(to_json(parameters, tables)).toJson().constData(), stdout);
+        cli_write_stdout(QJsonDocument(to_json(parameters, tables)).toJson());
     } else {
         for (const auto& d : parameters)
             cli_print(QString("%1: %2 | %3").arg(d.name, d.a, d.b));

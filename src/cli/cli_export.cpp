@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -92,6 +93,52 @@ QString line(const rq7_frame& f, qint64 start, const converter& conv, int map_de
     return values.join(',') + "\r\n";
 }
 
+/// Writes every line, each write checked: a full disk or a closed pipe is an error, not a
+/// shorter file.
+bool write_lines(QIODevice& out, const rq7_log& log, const converter& conv, int map_decimals)
+{
+    auto put = [&out](const QByteArray& text) { return out.write(text) == text.size(); };
+    if (!put(header(conv).toUtf8()))
+        return false;
+    const qint64 start = log.timestamps().at(0);
+    for (int n = 0; n < log.size(); ++n)
+        if (!put(line(log.at(n), start, conv, map_decimals).toLatin1()))
+            return false;
+    return true;
+}
+
+/// The CSV to standard output (an empty `path`) or into `path`. A regular file (or a new one)
+/// is replaced in one step, so a failure leaves the old one; anything else (a pipe, a device,
+/// a symbolic link) is written into directly, since renaming a file over it would destroy it.
+bool write_csv(const QString& path, const rq7_log& log, const converter& conv, int map_decimals,
+               QString& error)
+{
+    if (path.isEmpty()) {
+        QFile out;
+        const bool written =
+            out.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) &&
+            write_lines(out, log, conv, map_decimals) && out.flush();
+        if (!written)
+            error = "cannot write to standard output: " + out.errorString();
+        return written;
+    }
+    const QFileInfo target(path);
+    if (target.isSymLink() || (target.exists() && !target.isFile())) {
+        QFile out(path);
+        const bool written = out.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                             write_lines(out, log, conv, map_decimals) && out.flush();
+        if (!written)
+            error = QString("cannot write %1: %2").arg(path, out.errorString());
+        return written;
+    }
+    QSaveFile out(path);
+    const bool written =
+        out.open(QIODevice::WriteOnly) && write_lines(out, log, conv, map_decimals) && out.commit();
+    if (!written)
+        error = QString("cannot write %1: %2").arg(path, out.errorString());
+    return written;
+}
+
 } // namespace
 
 int cli_export(const cli_options& options)
@@ -111,8 +158,14 @@ int cli_export(const cli_options& options)
         QList<QString> warnings;
         has_settings = settings.file_to_vars(section, warnings);
     });
-    if (reader.parse(log_name) != rq7_log_reader::p_parsed)
+    switch (reader.parse(log_name)) {
+    case rq7_log_reader::p_parsed:
+        break;
+    case rq7_log_reader::p_not_a_log:
+        return cli_fail(exit_code::usage, QString("%1 is not a live-log file").arg(log_name));
+    default:
         return cli_fail(exit_code::usage, QString("could not read %1").arg(log_name));
+    }
     if (log.size() == 0)
         return cli_fail(exit_code::usage, QString("%1 holds no samples").arg(log_name));
 
@@ -129,26 +182,14 @@ int cli_export(const cli_options& options)
                      qPrintable(log_name));
     }
 
-    QSaveFile out_file(options.output);
-    QFile out_stdout;
-    QIODevice* out = &out_file;
-    if (options.output.isEmpty()) {
-        out_stdout.open(stdout, QIODevice::WriteOnly);
-        out = &out_stdout;
-    } else if (!out_file.open(QIODevice::WriteOnly)) {
-        return cli_fail(exit_code::usage,
-                        QString("cannot write %1: %2").arg(options.output, out_file.errorString()));
-    }
-    out->write(header(conv).toUtf8());
-    const qint64 start = log.timestamps().at(0);
-    for (int n = 0; n < log.size(); ++n)
-        out->write(line(log.at(n), start, conv, boost_decimals[options.boost_unit]).toLatin1());
-    if (!options.output.isEmpty() && !out_file.commit())
-        return cli_fail(exit_code::usage,
-                        QString("cannot write %1: %2").arg(options.output, out_file.errorString()));
+    QString error;
+    if (!write_csv(options.output, log, conv, boost_decimals[options.boost_unit], error))
+        return cli_fail(exit_code::local_file, error);
     if (reader.bad_lines() > 0)
-        std::fprintf(stderr, "warning: %d damaged lines of %s were skipped\n", reader.bad_lines(),
-                     qPrintable(log_name));
+        std::fprintf(stderr,
+                     "warning: %d damaged lines of %s were skipped, the first at line %lld\n",
+                     reader.bad_lines(), qPrintable(log_name),
+                     static_cast<long long>(reader.first_bad_line()));
     if (!options.output.isEmpty())
         std::fprintf(stderr, "Exported %d samples to %s\n", log.size(), qPrintable(options.output));
     return exit_code::done;

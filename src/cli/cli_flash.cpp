@@ -24,6 +24,11 @@ bool image_usable(const QString& path, QString& error)
                     .arg(path);
         return false;
     }
+    error = fw_image::too_large(path);
+    if (!error.isEmpty()) {
+        error += "; the unit was not touched";
+        return false;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error = QString("cannot read %1: %2").arg(path, file.errorString());
@@ -36,11 +41,6 @@ bool image_usable(const QString& path, QString& error)
         return false;
     }
     return true;
-}
-
-QString version_text(quint16 fw)
-{
-    return QString("%1.%2").arg(fw >> 8).arg(fw & 0xFF);
 }
 
 } // namespace
@@ -61,9 +61,11 @@ int cli_flash(const cli_options& options)
     if (unit.backup(backup, error))
         std::fprintf(stderr, "Backup of the unit's settings: %s\n", qPrintable(backup));
     else if (!options.no_backup)
-        return cli_fail(exit_code::no_unit, error + "; nothing was flashed (--no-backup flashes "
-                                                    "without a backup, as for a unit that is "
-                                                    "already in its bootloader)");
+        return cli_fail(unit.backup_error.isEmpty() ? exit_code::no_unit : exit_code::local_file,
+                        error + "; nothing was flashed (--no-backup flashes without a backup, as "
+                                "for a unit that is already in its bootloader)");
+    else
+        std::fprintf(stderr, "warning: %s; flashing without a backup\n", qPrintable(error));
 
     rq7_worker* worker = unit.worker();
     cli_progress progress("flash");
@@ -91,6 +93,6 @@ int cli_flash(const cli_options& options)
     }
     progress.finish("done");
     cli_print(QString("Flashed %1: unit %2 now runs firmware %3.")
-                  .arg(path, unit.serial_number, version_text(version)));
+                  .arg(path, unit.serial_number, cli_firmware_text(version)));
     return exit_code::done;
 }

@@ -35,18 +35,6 @@ void catch_interrupts()
     sigaction(SIGTERM, &action, nullptr);
 }
 
-/// Everything the window's Save writes, so the file's settings section is complete.
-void queue_settings_section(rq7_worker* worker, const unit_settings& settings)
-{
-    worker->remove_all_sets();
-    for (table_index t : {t_aux, t_main, t_gpo1, t_gpo2})
-        worker->add_field_to_var(settings.tables.value(t), t);
-    worker->add_field_to_var(uint(settings.ints.value(i_rpm_scaler)), i_rpm_scaler);
-    worker->add_field_to_var(uint(settings.ints.value(i_pump_prime_delay)), i_pump_prime_delay);
-    for (int i = i_main_mode; i <= i_fw_version; ++i)
-        worker->add_field_to_var(uint(settings.ints.value(i)), int_index(i));
-}
-
 /// Waits until the worker has run everything posted to it so far.
 void settle(rq7_worker* worker)
 {
@@ -65,7 +53,7 @@ int cli_log(const cli_options& options)
     const QFileInfo folder(QFileInfo(path).absolutePath());
     if (!folder.isDir() || !folder.isWritable())
         return cli_fail(
-            exit_code::usage,
+            exit_code::local_file,
             QString("cannot write into %1 (does the folder exist, may you write there?)")
                 .arg(folder.filePath()));
 
@@ -76,14 +64,29 @@ int cli_log(const cli_options& options)
     unit_settings settings;
     if (!unit.read_all(settings, error))
         return cli_fail(exit_code::no_unit, error);
+    if (!unit.backup_error.isEmpty())
+        cli_report_backup(unit);
 
     rq7_worker* worker = unit.worker();
     settings.ints[i_hw_version] =
         settings_files::version_number(QCoreApplication::applicationVersion());
     settings.ints[i_fw_version] = unit.fw_version;
-    queue_settings_section(worker, settings);
+    // Everything the window's Save writes, so the file's settings section is complete.
+    worker->set_log_settings(settings.tables, settings.ints);
+    QString file_failure;
+    const auto file_failed =
+        QObject::connect(worker, &rq7_worker::log_file_failed, &unit,
+                         [&file_failure](const QString&, const QString& reason) {
+                             if (file_failure.isEmpty())
+                                 file_failure = reason;
+                         });
     worker->set_log_file(path);
     worker->enable_log_to_file(true);
+    settle(worker);
+    QCoreApplication::processEvents(); // a file that could not be opened says so now
+    if (!file_failure.isEmpty())
+        return cli_fail(exit_code::local_file,
+                        QString("cannot write %1: %2").arg(path, file_failure));
 
     qint64 samples = 0;
     bool stopped_by_unit = false;
@@ -102,7 +105,8 @@ int cli_log(const cli_options& options)
                                           [&stopped_by_unit] { stopped_by_unit = true; });
     clock.start();
     const qint64 limit_ms = qint64(options.seconds * 1000);
-    while (!interrupted && !stopped_by_unit && (limit_ms <= 0 || clock.elapsed() < limit_ms)) {
+    while (!interrupted && !stopped_by_unit && file_failure.isEmpty() &&
+           (limit_ms <= 0 || clock.elapsed() < limit_ms)) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
         const int percent = limit_ms > 0 ? int(clock.elapsed() * 100 / limit_ms) : 0;
         progress.update(percent,
@@ -116,7 +120,12 @@ int cli_log(const cli_options& options)
     settle(worker);
     QCoreApplication::processEvents(); // the last frames' signals
     QObject::disconnect(counter);
+    QObject::disconnect(file_failed);
     progress.finish(QString("%1 samples in %2").arg(samples).arg(path));
+    if (!file_failure.isEmpty())
+        return cli_fail(exit_code::local_file,
+                        QString("could not write to %1: %2; it holds what was recorded before")
+                            .arg(path, file_failure));
     if (stopped_by_unit && !interrupted)
         return cli_fail(exit_code::no_unit,
                         QString("live data stopped early (the unit went away or sent a damaged "

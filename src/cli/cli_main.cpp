@@ -8,7 +8,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 namespace {
@@ -16,55 +18,67 @@ namespace {
 struct command
 {
     int (*run)(const cli_options&);
+    int arguments; // how many the command takes after its name
     const char* usage;
     const char* help;
 };
 
 const std::map<QString, command> commands = {
     {"list",
-     {cli_list, "list [--json]",
+     {cli_list, 0, "list [--json]",
       "Lists every USB bridge found, with its serial number, description and port, and whether "
       "it answers as a unit."}},
     {"info",
-     {cli_info, "info [--json]",
+     {cli_info, 0, "info [--json]",
       "Shows the serial number, firmware version and model of the unit."}},
     {"read",
-     {cli_read, "read FILE",
+     {cli_read, 1, "read FILE",
       "Reads all settings of the unit and saves them as a settings file (.vkini), the same file "
       "the window's Save writes. A backup is kept as with every read."}},
     {"write",
-     {cli_write, "write FILE [--with-map-cal] [--no-backup]",
+     {cli_write, 1, "write FILE [--with-map-cal] [--no-backup]",
       "Backs up the unit, writes the settings FILE holds (the four duty tables, pulses per "
       "revolution, pump prime delay and the output and input modes), reads them back and "
       "compares every value. The active MAP calibration in FILE is written only with "
       "--with-map-cal; the factory calibration never. Without a backup nothing is written unless "
       "--no-backup is given."}},
     {"diff",
-     {cli_diff, "diff A B [--boost-unit psi|bar|kpa] [--json]",
+     {cli_diff, 2, "diff A B [--boost-unit psi|bar|kpa] [--json]",
       "Compares two sets of settings, each a settings file or 'unit': every parameter that "
       "differs with both values in the user's units, and for each duty table how many cells "
       "differ and the largest difference with its engine speed and boost or analog value."}},
     {"log",
-     {cli_log, "log FILE [--seconds N]",
+     {cli_log, 1, "log FILE [--seconds N]",
       "Records live data into a live-log file (.vklog), as the window's Log to File writes it, "
       "until N seconds pass or Ctrl-C is pressed. The file is complete after either."}},
     {"export",
-     {cli_export, "export LOG [-o OUT.csv] [--boost-unit psi|bar|kpa]",
+     {cli_export, 1, "export LOG [-o OUT.csv] [--boost-unit psi|bar|kpa]",
       "Writes a live-log file as plain CSV: time in seconds from the first sample, then each "
       "quantity in physical units with its unit in the header, converted with the MAP "
       "calibration stored in the log. Without -o the CSV goes to standard output."}},
     {"flash",
-     {cli_flash, "flash IMAGE [--no-backup]",
+     {cli_flash, 1, "flash IMAGE [--no-backup]",
       "Checks a firmware image (Intel HEX, 'QUIL' in its name) as the window does, backs up "
       "the unit, programs the image through the unit's bootloader and prints the new version."}},
+    {"doctor",
+     {cli_doctor, 0, "doctor",
+      "Checks what on this computer keeps the unit from connecting, each with OK, WARN or FAIL "
+      "and what to do about it: a \"MERIX 3\" bridge in sysfs and its driver, the port's device "
+      "node and whether this user may open it, the bridge's latency timer (2 ms wanted), the "
+      "package's udev rule, ModemManager and brltty, and whether the unit answers and with "
+      "which firmware. Exits 0 when nothing fails."}},
 };
 
 const char* const exit_codes = "Exit codes:\n"
                                "  0   done (diff: the settings are equal)\n"
                                "  1   diff: the settings differ\n"
-                               "  2   no unit found, or the link to it failed\n"
+                               "  2   no unit found, or the link to it failed (doctor: a check "
+                               "failed)\n"
                                "  3   write: the unit does not hold what was written\n"
-                               "  64  usage error, or an input file that is missing or unusable\n";
+                               "  4   a local file or folder could not be written or read "
+                               "(backups, logs, exports, standard output)\n"
+                               "  64  usage error, an input file that is missing or unusable, or "
+                               "settings with values the unit does not take\n";
 
 QString overview()
 {
@@ -110,6 +124,9 @@ void message_handler(QtMsgType type, const QMessageLogContext&, const QString& t
         std::abort();
 }
 
+constexpr double shortest_recording_s = 0.1;
+constexpr double longest_recording_s = 7 * 24 * 3600.0;
+
 int boost_unit_index(const QString& name)
 {
     const QString unit = name.toLower();
@@ -151,6 +168,12 @@ int main(int argc, char* argv[])
     if (found == commands.end())
         return cli_fail(exit_code::usage,
                         QString("unknown command '%1' (see quorvane-cli --help)").arg(name));
+    if (positional.size() != found->second.arguments)
+        return cli_fail(exit_code::usage, QString("%1 takes %2 argument%3: quorvane-cli %4")
+                                              .arg(name)
+                                              .arg(found->second.arguments)
+                                              .arg(found->second.arguments == 1 ? "" : "s")
+                                              .arg(found->second.usage));
 
     cli_options options;
     options.args = positional;
@@ -158,17 +181,37 @@ int main(int argc, char* argv[])
     options.no_backup = parser.isSet("no-backup");
     options.with_map_cal = parser.isSet("with-map-cal");
     options.output = parser.value("o");
+    options.port = parser.value("port");
+    options.simulate =
+        parser.isSet("simulate") || qEnvironmentVariableIntValue("QUORVANE_SIMULATE");
     options.boost_unit = boost_unit_index(parser.value("boost-unit"));
     if (options.boost_unit < 0)
         return cli_fail(exit_code::usage, "--boost-unit takes psi, bar or kpa");
-    bool number = true;
-    options.seconds = parser.isSet("seconds") ? parser.value("seconds").toDouble(&number) : 0;
-    if (!number || options.seconds < 0)
-        return cli_fail(exit_code::usage, "--seconds takes a number of seconds (0 or more)");
+    if (parser.isSet("seconds")) {
+        bool number = false;
+        options.seconds = parser.value("seconds").toDouble(&number);
+        // Written so that "nan" fails too.
+        if (!number ||
+            !(options.seconds >= shortest_recording_s && options.seconds <= longest_recording_s))
+            return cli_fail(exit_code::usage, QString("--seconds takes a duration from 0.1 s to 7 "
+                                                      "days (%1 s), not '%2'")
+                                                  .arg(longest_recording_s, 0, 'f', 0)
+                                                  .arg(parser.value("seconds")));
+    }
     verbose = parser.isSet("verbose");
     qInstallMessageHandler(message_handler);
     install_bridge_backend(parser.isSet("simulate"), parser.value("port"));
-    const int code = found->second.run(options);
+    int code = found->second.run(options);
     d2xx_install_backend(nullptr);
+    // A result that never reached standard output (a full disk, a closed pipe) is no success.
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    if ((!flushed || std::ferror(stdout) || cli_stdout_error()) &&
+        (code == exit_code::done || code == exit_code::differences)) {
+        const int why = cli_stdout_error() ? cli_stdout_error() : errno;
+        code = cli_fail(exit_code::local_file,
+                        QString("cannot write to standard output%1")
+                            .arg(why ? ": " + QString::fromLocal8Bit(std::strerror(why)) : ""));
+    }
     return code;
 }

@@ -2,33 +2,26 @@
 #include "cli_commands.h"
 #include "cli_progress.h"
 
+#include "file_limits.h"
 #include "rq7_vars.h"
 #include "settings_backup.h"
+#include "value_rules.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
-
-QString model_name(rq7_variant variant)
-{
-    return variant == variant_nvs ? "RQ7-NVS" : "RQ7-NV";
-}
-
-QString version_text(quint16 fw)
-{
-    return QString("%1.%2").arg(fw >> 8).arg(fw & 0xFF);
-}
 
 void print_json(const QJsonValue& value)
 {
     const QByteArray text = value.isArray() ? QJsonDocument(value.toArray()).toJson()
                                             : QJsonDocument(value.toObject()).toJson();
-    std::fputs(text.constData(), stdout);
+    cli_write_stdout(text);
 }
 
 /// What `write` sends: the tables, pulses per revolution, pump prime delay and the mode group,
@@ -49,16 +42,52 @@ const QList<table_index> written_tables = {t_aux, t_main, t_gpo1, t_gpo2};
 
 } // namespace
 
+QString cli_model_name(rq7_variant variant)
+{
+    return variant == variant_nvs ? "RQ7-NVS" : "RQ7-NV";
+}
+
+QString cli_firmware_text(quint16 fw)
+{
+    return QString("%1.%2").arg(fw >> 8).arg(fw & 0xFF, 0, 16);
+}
+
+void cli_report_backup(const cli_unit& unit)
+{
+    if (!unit.backup_file.isEmpty())
+        std::fprintf(stderr, "Backup of the unit's settings: %s\n", qPrintable(unit.backup_file));
+    else if (!unit.backup_error.isEmpty())
+        std::fprintf(stderr, "warning: no backup of the unit's settings was kept: %s\n",
+                     qPrintable(unit.backup_error));
+}
+
 int cli_fail(int code, const QString& message)
 {
     std::fprintf(stderr, "quorvane-cli: %s\n", qPrintable(message));
     return code;
 }
 
+namespace {
+
+int stdout_errno = 0; // the first failure to write standard output
+
+} // namespace
+
+void cli_write_stdout(const QByteArray& text)
+{
+    errno = 0;
+    if ((std::fputs(text.constData(), stdout) < 0 || std::fflush(stdout) != 0) && !stdout_errno)
+        stdout_errno = errno ? errno : EIO;
+}
+
+int cli_stdout_error()
+{
+    return stdout_errno;
+}
+
 void cli_print(const QString& line)
 {
-    std::fprintf(stdout, "%s\n", qPrintable(line));
-    std::fflush(stdout);
+    cli_write_stdout(line.toLocal8Bit() + '\n');
 }
 
 bool cli_load_settings_file(const QString& path, unit_settings& out, QStringList& warnings,
@@ -73,6 +102,9 @@ bool cli_load_settings_file(const QString& path, unit_settings& out, QStringList
         error = QString("cannot read %1 (check its permissions)").arg(path);
         return false;
     }
+    error = file_limits::too_large(path, file_limits::settings_file_bytes, "a settings file");
+    if (!error.isEmpty())
+        return false;
     rq7_vars vars(nullptr);
     if (!out.tables.isEmpty()) {
         vars.tables = out.tables;
@@ -102,17 +134,21 @@ int cli_list(const cli_options& options)
                                     {"description", b.description},
                                     {"port", b.port},
                                     {"unit", b.is_unit},
-                                    {"firmware", b.is_unit ? version_text(b.fw_version) : ""},
-                                    {"model", b.is_unit ? model_name(b.variant) : ""}});
+                                    {"probed", b.probed},
+                                    {"open_error", b.open_error},
+                                    {"firmware", b.is_unit ? cli_firmware_text(b.fw_version) : ""},
+                                    {"model", b.is_unit ? cli_model_name(b.variant) : ""}});
         print_json(list);
     } else if (bridges.isEmpty()) {
         cli_print("No USB bridge found.");
     }
     for (const rq7_bridge_info& b : options.json ? QList<rq7_bridge_info>() : bridges) {
-        const QString answer = b.is_unit
-                                   ? QString("unit %1, firmware %2")
-                                         .arg(model_name(b.variant), version_text(b.fw_version))
-                                   : QString("does not answer as a unit");
+        const QString answer =
+            b.is_unit ? QString("unit %1, firmware %2")
+                            .arg(cli_model_name(b.variant), cli_firmware_text(b.fw_version))
+            : !b.open_error.isEmpty() ? QString("cannot open it: %1").arg(b.open_error)
+            : b.probed                ? QString("does not answer as a unit")
+                                      : QString("not the unit's bridge: left alone");
         cli_print(QString("%1  %2  %3  %4")
                       .arg(b.serial_number, -16)
                       .arg(b.description, -12)
@@ -130,13 +166,13 @@ int cli_info(const cli_options& options)
         return cli_fail(exit_code::no_unit, error);
     if (options.json) {
         print_json(QJsonObject{{"serial_number", unit.serial_number},
-                               {"firmware", version_text(unit.fw_version)},
+                               {"firmware", cli_firmware_text(unit.fw_version)},
                                {"firmware_code", unit.fw_version},
-                               {"model", model_name(unit.variant)}});
+                               {"model", cli_model_name(unit.variant)}});
     } else {
         cli_print("Serial number: " + unit.serial_number);
-        cli_print("Firmware:      " + version_text(unit.fw_version));
-        cli_print("Model:         " + model_name(unit.variant));
+        cli_print("Firmware:      " + cli_firmware_text(unit.fw_version));
+        cli_print("Model:         " + cli_model_name(unit.variant));
     }
     return exit_code::done;
 }
@@ -162,10 +198,12 @@ int cli_read(const cli_options& options)
     if (!settings_files::write_complete(path, settings.tables, settings.ints, settings.trims,
                                         &error)) {
         progress.finish("failed");
-        return cli_fail(exit_code::usage, QString("could not save the settings: %1").arg(error));
+        return cli_fail(exit_code::local_file,
+                        QString("could not save the settings: %1").arg(error));
     }
     progress.update(100);
     progress.finish("done");
+    cli_report_backup(unit);
     cli_print(QString("Read the settings of unit %1 into %2").arg(unit.serial_number, path));
     return exit_code::done;
 }
@@ -187,6 +225,22 @@ static QStringList not_taken(const unit_settings& wanted, const unit_settings& h
     return names;
 }
 
+/// Refuses values the window would not send, listing each; 0 when every value is fine.
+static int refuse_bad_values(const unit_settings& settings, const QList<int_index>& ints,
+                             rq7_variant variant)
+{
+    const double max_overcurrent = variant == variant_nv ? value_rules::overcurrent_limit_nv
+                                                         : value_rules::overcurrent_limit_nvs;
+    const QList<value_rules::violation> bad =
+        value_rules::check(settings.tables, settings.ints, ints, max_overcurrent);
+    if (bad.isEmpty())
+        return exit_code::done;
+    for (const value_rules::violation& v : bad)
+        std::fprintf(stderr, "  %s\n", qPrintable(value_rules::describe(v)));
+    return cli_fail(exit_code::usage, "the settings hold values the unit does not take (listed "
+                                      "above): nothing was written");
+}
+
 int cli_write(const cli_options& options)
 {
     if (options.args.size() != 1)
@@ -204,6 +258,10 @@ int cli_write(const cli_options& options)
                             QString("%1 holds no valid %2: nothing was sent to the unit")
                                 .arg(path, table_names[t]));
     }
+    // The tables come from the file alone; the parameters it lacks come from the unit, so
+    // they are checked once the unit was read.
+    if (const int refused = refuse_bad_values(from_file, {}, variant_nvs))
+        return refused;
 
     cli_unit unit;
     if (!unit.connect_unit(error))
@@ -217,11 +275,14 @@ int cli_write(const cli_options& options)
             return cli_fail(exit_code::no_unit,
                             error + "; nothing was written (--no-backup writes without a backup)");
         }
-    } else {
-        const settings_backup backups;
-        std::fprintf(stderr, "Backup of the unit's settings in %s\n",
-                     qPrintable(backups.unit_folder(unit.serial_number)));
+    } else if (unit.backup_file.isEmpty() && !options.no_backup) {
+        progress.finish("stopped");
+        return cli_fail(exit_code::local_file,
+                        QString("could not keep a backup of the unit's settings: %1; nothing was "
+                                "written (--no-backup writes without a backup)")
+                            .arg(unit.backup_error));
     }
+    cli_report_backup(unit);
     // Items the file lacks keep what the unit holds.
     unit_settings wanted = held.tables.isEmpty() ? unit_settings() : held;
     if (!cli_load_settings_file(path, wanted, warnings, error))
@@ -230,14 +291,19 @@ int cli_write(const cli_options& options)
         std::fprintf(stderr, "warning: %s\n", qPrintable(warning));
 
     const QList<int_index> ints = written_parameters(options.with_map_cal);
+    if (const int refused = refuse_bad_values(wanted, ints, unit.variant)) {
+        progress.finish("stopped");
+        return refused;
+    }
     progress.update(30, "writing");
     if (!unit.write_items(wanted, written_tables, ints, error)) {
         progress.finish("failed");
         return cli_fail(exit_code::no_unit, error);
     }
     progress.update(70, "reading back");
+    // The backup above already holds what the unit had: this read keeps none.
     unit_settings after;
-    if (!unit.read_all(after, error)) {
+    if (!unit.read_back(after, error)) {
         progress.finish("failed");
         return cli_fail(exit_code::verify_failed, "written, but " + error);
     }

@@ -10,6 +10,11 @@ QString d2xx_backend::port_name(const char*) const
     return QString();
 }
 
+d2xx_backend::open_failure d2xx_backend::last_open_failure() const
+{
+    return {};
+}
+
 namespace {
 
 std::mutex backend_mutex;
@@ -33,6 +38,12 @@ QString d2xx_port_name(const char* serial)
 {
     auto backend = d2xx_installed_backend();
     return backend ? backend->port_name(serial) : QString();
+}
+
+d2xx_backend::open_failure d2xx_last_open_failure()
+{
+    auto backend = d2xx_installed_backend();
+    return backend ? backend->last_open_failure() : d2xx_backend::open_failure();
 }
 
 // Without a backend nothing is attached: enumeration finds no device and every handle is

@@ -32,6 +32,15 @@ public:
     /// Where the system reaches the bridge with this serial number ("/dev/ttyUSB0"), for
     /// people to read; empty when the backend cannot tell. Not a driver call of its own.
     virtual QString port_name(const char* serial) const;
+
+    /// Why the last attempt to open a bridge failed, in the system's terms: the port and the
+    /// system's error number (0 when the last open succeeded, or the backend cannot tell).
+    struct open_failure
+    {
+        QString port;
+        int error = 0;
+    };
+    virtual open_failure last_open_failure() const;
 };
 
 /// Makes `backend` serve every FT_* call from now on (null: no bridge attached at all).
@@ -39,3 +48,5 @@ void d2xx_install_backend(std::shared_ptr<d2xx_backend> backend);
 std::shared_ptr<d2xx_backend> d2xx_installed_backend();
 /// The installed backend's `port_name`; empty without a backend.
 QString d2xx_port_name(const char* serial);
+/// The installed backend's `last_open_failure`; none without a backend.
+d2xx_backend::open_failure d2xx_last_open_failure();

@@ -220,20 +220,25 @@ FT_STATUS await_port(int fd, short events, const deadline& until, bool* timed_ou
     return FT_OK;
 }
 
-/// Raw 8N1 without any flow control, leaving the baud rate as the driver has it.
-FT_STATUS configure_raw(int fd, const QString& path)
+/// Raw 8N1 without any flow control, leaving the baud rate as the driver has it. `original`
+/// receives the settings found (and `found` says whether they could be read); `error` the
+/// system's error number on failure.
+FT_STATUS configure_raw(int fd, const QString& path, termios* original, bool* found, int* error)
 {
     termios settings{};
     if (::tcgetattr(fd, &settings) != 0) {
-        const int error = errno;
-        qWarning("%s is not a serial port: %s", qUtf8Printable(path), std::strerror(error));
-        return error == ENOTTY ? FT_DEVICE_NOT_OPENED : status_from_errno(error);
+        *error = errno;
+        qWarning("%s is not a serial port: %s", qUtf8Printable(path), std::strerror(*error));
+        return *error == ENOTTY ? FT_DEVICE_NOT_OPENED : status_from_errno(*error);
     }
+    *original = settings;
+    *found = true;
     // Another program opening the port would steal bytes from the replies.
     if (::ioctl(fd, TIOCEXCL) != 0) {
-        const int error = errno;
-        qWarning("Cannot lock %s for this program: %s", qUtf8Printable(path), std::strerror(error));
-        return status_from_errno(error);
+        *error = errno;
+        qWarning("Cannot lock %s for this program: %s", qUtf8Printable(path),
+                 std::strerror(*error));
+        return status_from_errno(*error);
     }
     ::cfmakeraw(&settings);
     // With software flow control the terminal layer swallows 0x11 and 0x13, which the
@@ -247,14 +252,15 @@ FT_STATUS configure_raw(int fd, const QString& path)
     settings.c_cc[VMIN] = 1;
     settings.c_cc[VTIME] = 0;
     if (::tcsetattr(fd, TCSANOW, &settings) != 0) {
-        const int error = errno;
-        qWarning("Cannot set raw mode on %s: %s", qUtf8Printable(path), std::strerror(error));
-        return status_from_errno(error);
+        *error = errno;
+        qWarning("Cannot set raw mode on %s: %s", qUtf8Printable(path), std::strerror(*error));
+        return status_from_errno(*error);
     }
     // tcsetattr succeeds when any of the settings was taken, so check the ones that matter.
     termios taken{};
     if (::tcgetattr(fd, &taken) != 0 || (taken.c_iflag & (IXON | IXOFF | IXANY)) ||
         (taken.c_cflag & (CRTSCTS | HUPCL)) || (taken.c_lflag & (ICANON | ECHO | ISIG))) {
+        *error = ENOTSUP;
         qWarning("%s does not take raw mode without flow control", qUtf8Printable(path));
         return FT_DEVICE_NOT_OPENED;
     }
@@ -272,13 +278,22 @@ struct tty_backend::port
     dev_t rdev = 0;
     std::atomic<ULONG> read_timeout{0}; // 0: wait until all bytes came
     std::atomic<ULONG> write_timeout{0};
+    bool has_original = false;
+    termios original{}; // the settings found at the open
 
     ~port()
     {
-        // The terminal settings are not restored: restoring HUPCL would drop DTR and RTS
-        // on this very close.
-        if (fd >= 0)
-            ::close(fd);
+        if (fd < 0)
+            return;
+        // The port goes back to the settings it had, and unlocked, so that the next program
+        // finds it as before; all but HUPCL, which would drop DTR and RTS on this very close.
+        if (has_original) {
+            termios back = original;
+            back.c_cflag &= ~HUPCL;
+            ::tcsetattr(fd, TCSANOW, &back);
+            ::ioctl(fd, TIOCNXCL);
+        }
+        ::close(fd);
     }
 };
 
@@ -327,36 +342,51 @@ QVector<tty_backend::found_device> tty_backend::scan() const
     return found;
 }
 
-QVector<tty_backend::found_device> tty_backend::scan_sysfs() const
+QVector<tty_backend::sysfs_port> tty_backend::sysfs_ports(const QString& sysfs_root)
 {
     const QString serial_devices = sysfs_root + "/bus/usb-serial/devices";
     QStringList names = QDir(serial_devices).entryList({"ttyUSB*"}, QDir::Dirs | QDir::System);
     std::sort(names.begin(), names.end(), tty_order);
 
-    QVector<found_device> found;
+    QVector<sysfs_port> found;
     for (const QString& name : qAsConst(names)) {
         // Each entry links to the port in the USB device tree:
         // .../usb1/1-4/1-4.2/1-4.2:1.0/ttyUSB0 (USB device, its interface, the port).
-        const QString port_dir = QFileInfo(serial_devices + '/' + name).canonicalFilePath();
-        if (port_dir.isEmpty())
+        sysfs_port entry;
+        entry.port_dir = QFileInfo(serial_devices + '/' + name).canonicalFilePath();
+        if (entry.port_dir.isEmpty())
             continue;
-        const QString interface_dir = QFileInfo(port_dir).path();
-        const QString usb_device_dir = QFileInfo(interface_dir).path();
+        const QString interface_dir = QFileInfo(entry.port_dir).path();
+        entry.usb_device_dir = QFileInfo(interface_dir).path();
+        entry.tty_name = name;
+        const QString driver = QFileInfo(entry.port_dir + "/driver").symLinkTarget();
+        if (!driver.isEmpty())
+            entry.driver = QFileInfo(driver).fileName();
+        if (QFileInfo::exists(entry.port_dir + "/latency_timer"))
+            entry.latency_attr = entry.port_dir + "/latency_timer";
+        entry.product = read_attribute(entry.usb_device_dir + "/product");
+        entry.serial = read_attribute(entry.usb_device_dir + "/serial");
+        if (!entry.serial.isEmpty())
+            entry.serial += interface_letter(entry.usb_device_dir, interface_dir);
+        found.append(entry);
+    }
+    return found;
+}
+
+QVector<tty_backend::found_device> tty_backend::scan_sysfs() const
+{
+    QVector<found_device> found;
+    for (const sysfs_port& entry : sysfs_ports(sysfs_root)) {
         found_device dev;
-        dev.tty_name = name;
-        dev.node_path = dev_dir + '/' + name;
-        if (QFileInfo::exists(port_dir + "/latency_timer"))
-            dev.latency_attr = port_dir + "/latency_timer";
-        dev.description = read_attribute(usb_device_dir + "/product");
-        dev.serial = read_attribute(usb_device_dir + "/serial");
+        dev.tty_name = entry.tty_name;
+        dev.node_path = dev_dir + '/' + entry.tty_name;
+        dev.latency_attr = entry.latency_attr;
+        dev.description = entry.product;
         // A bridge without a serial number could not be opened by it: give it the port's name.
-        if (dev.serial.isEmpty())
-            dev.serial = QFile::encodeName(name);
-        else
-            dev.serial += interface_letter(usb_device_dir, interface_dir);
-        dev.type = type_from_release(read_attribute(usb_device_dir + "/bcdDevice"));
-        dev.id = usb_id(usb_device_dir);
-        dev.location = location_id(usb_device_dir);
+        dev.serial = entry.serial.isEmpty() ? QFile::encodeName(entry.tty_name) : entry.serial;
+        dev.type = type_from_release(read_attribute(entry.usb_device_dir + "/bcdDevice"));
+        dev.id = usb_id(entry.usb_device_dir);
+        dev.location = location_id(entry.usb_device_dir);
         found.append(dev);
     }
     return found;
@@ -385,6 +415,7 @@ FT_STATUS tty_backend::create_device_info_list(DWORD* num_devices)
     const QVector<found_device> found = scan();
     std::lock_guard<std::mutex> lock(mutex);
     listed = found;
+    last_failure = {}; // a new search: an earlier open's trouble is history
     *num_devices = static_cast<DWORD>(listed.size());
     return FT_OK;
 }
@@ -423,6 +454,7 @@ QString tty_backend::port_name(const char* serial) const
 
 FT_STATUS tty_backend::open_by_serial(const char* serial, FT_HANDLE* handle)
 {
+    note_open_failure({});
     // Look again: the bridge may have come or gone since the list was made.
     const QVector<found_device> found = scan();
     const QByteArray wanted(serial);
@@ -449,13 +481,18 @@ FT_STATUS tty_backend::open_device(const found_device& dev, FT_HANDLE* handle)
         const int error = errno;
         qWarning("Cannot open %s: %s%s", qUtf8Printable(dev.node_path), std::strerror(error),
                  error == EACCES ? " (is the user in the group that owns the port?)" : "");
+        note_open_failure({dev.node_path, error});
         return status_from_errno(error);
     }
     auto p = std::make_shared<port>();
     p->fd = fd;
     p->dev = dev;
-    if (FT_STATUS status = configure_raw(fd, dev.node_path))
+    int error = 0;
+    if (FT_STATUS status =
+            configure_raw(fd, dev.node_path, &p->original, &p->has_original, &error)) {
+        note_open_failure({dev.node_path, error});
         return status;
+    }
     struct stat info
     {};
     if (::fstat(fd, &info) == 0)
@@ -467,6 +504,18 @@ FT_STATUS tty_backend::open_device(const found_device& dev, FT_HANDLE* handle)
     *handle = reinterpret_cast<FT_HANDLE>(next_handle++);
     ports[*handle] = p;
     return FT_OK;
+}
+
+void tty_backend::note_open_failure(const open_failure& failure)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    last_failure = failure;
+}
+
+d2xx_backend::open_failure tty_backend::last_open_failure() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return last_failure;
 }
 
 FT_STATUS tty_backend::close(FT_HANDLE handle)

@@ -28,6 +28,20 @@ public:
     /// ("ttyUSB0", "pts/3"), keeping the last 15 characters of longer names.
     static QByteArray serial_for_port(const QString& port_path, const QString& dev_dir);
 
+    /// One port of the kernel's USB serial drivers as sysfs shows it.
+    struct sysfs_port
+    {
+        QString tty_name;       // "ttyUSB0"
+        QString port_dir;       // the port's directory in the USB device tree
+        QString usb_device_dir; // the USB device above it
+        QString driver;         // "ftdi_sio"; empty when sysfs does not say
+        QString latency_attr;   // the driver's latency_timer attribute, empty if none
+        QByteArray product;     // USB product string
+        QByteArray serial;      // USB serial number, a multi-port bridge's interface letter added
+    };
+    /// Every port under `sysfs_root`/bus/usb-serial/devices, in the driver's numbering order.
+    static QVector<sysfs_port> sysfs_ports(const QString& sysfs_root);
+
     /// The file descriptor behind an open handle, -1 for any other handle. For inspecting
     /// the terminal settings; all traffic goes through the D2XX calls.
     int native_fd(FT_HANDLE handle) const;
@@ -47,6 +61,7 @@ public:
     FT_STATUS reset_device(FT_HANDLE handle) override;
     FT_STATUS close(FT_HANDLE handle) override;
     QString port_name(const char* serial) const override;
+    open_failure last_open_failure() const override;
 
 private:
     /// One bridge as found in sysfs (or the explicit port).
@@ -70,6 +85,7 @@ private:
     /// The handle under which `node_path` is open, or null; expects `mutex` to be held.
     FT_HANDLE handle_of_locked(const QString& node_path) const;
     FT_STATUS open_device(const found_device& dev, FT_HANDLE* handle);
+    void note_open_failure(const open_failure& failure);
 
     const QString sysfs_root;
     const QString dev_dir;
@@ -78,5 +94,6 @@ private:
     mutable std::mutex mutex;
     QVector<found_device> listed; // as of the last create_device_info_list
     std::map<FT_HANDLE, std::shared_ptr<port>> ports;
+    open_failure last_failure;
     uintptr_t next_handle = 1;
 };

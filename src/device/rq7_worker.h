@@ -44,13 +44,33 @@ signals:
     void fw_progress(int progress);
     void reset_progress(int progress);
     void log_started();
+    /// An operation that needs the link is about to stop the stream (log_stopped follows)
+    /// and starts it again when it is done: a live-log file being written stays open.
+    void log_paused();
     void log_stopped();
+    /// The live-log file could not be opened, or a line could not be written to it; logging
+    /// to file is off and the file keeps what reached it. `reason` is the system's.
+    void log_file_failed(QString file_name, QString reason);
     void log_data_ready(rq7_frame data);
     void recall_data_ready(rq7_frame data);
-    void parsed_log_file();
+    /// A live-log file is shown: its samples and how many damaged lines were skipped, with
+    /// the line number of the first (0 when none).
+    void parsed_log_file(QString file_name, int samples, int skipped_lines,
+                         qint64 first_skipped_line);
+    /// A file was not opened as a live log; the log shown before is kept. `reason` is for the
+    /// user ("FILE is not a live-log file").
+    void log_file_refused(QString file_name, QString reason);
     void map_cal_data_ready(QList<quint16>);
+    /// The MAP samples could not be taken: not connected, or the unit did not answer.
+    void map_cal_failed(FT_STATUS status);
+    /// An override could not be set (`reset` false) or released (`reset` true).
+    void override_failed(FT_STATUS status, table_index output, bool reset);
     /// A backup taken on request: the file it went to, or a failure status and no file.
     void backed_up(FT_STATUS status, QString file_name);
+    /// Every backup kept after a successful read (by start_read or start_backup): the file
+    /// it went to, or no file and why it could not be kept (the folder and the system's
+    /// reason).
+    void backup_saved(QString file_name, QString error);
     void bridges_listed(QList<rq7_bridge_info> bridges);
 
 public slots:
@@ -59,6 +79,9 @@ public slots:
     void reset();
     void smart_reconnect(uint event);
     void start_read();
+    /// Reads every setting as start_read does but keeps no backup: for reading back what a
+    /// write just left, when the state before that write is already kept.
+    void start_read_back();
     void add_field_to_var(QByteArray f_table, table_index i);
     void add_field_to_var(uint f_int, int_index i);
     void add_field_to_var(adc_trim f_trim, adc_trim_index i);
@@ -69,6 +92,11 @@ public slots:
     void start_fw_program(QString fw_location);
     void set_log_file(QString filename);
     void enable_log_to_file(bool enable);
+    /// The values the settings section of the next live-log file shows (tables and integer
+    /// parameters by index, the items a saved settings file holds), without touching what
+    /// waits to be written to the unit. Until it is given, the section holds the items of
+    /// the write sets.
+    void set_log_settings(QList<QByteArray> tables, QList<quint32> ints);
     /// Seconds of samples already stored that a new log file starts with (0: none).
     void set_log_pre_trigger(uint seconds);
     void start_live_logging();
@@ -126,14 +154,21 @@ private:
     FT_STATUS purge_or_disconnect();
     /// Sends the stop request and lets the stream drain; part of stopping live logging.
     void send_stop_request();
+    /// Waits while the unit's last live bytes still arrive (`waiting` already there), until
+    /// the line is quiet.
+    void wait_for_quiet_line(DWORD waiting);
     /// Waits up to `loop_for_ms` for the rest of a live frame; false when it is not there.
     bool live_frame_waiting(uint loop_for_ms);
     /// Reads the rest of a live frame into `live_partial`; true once it holds a whole one.
     bool read_live_frame();
-    /// Writes the stored samples of the last pre-trigger seconds to a newly opened log file.
-    void write_pre_trigger_samples();
-    /// Writes the variable store's settings section at the end of the live-log file.
-    bool write_settings_section(const QString& name);
+    /// Writes the stored samples of the last pre-trigger seconds to a newly opened log file;
+    /// false when one could not be written.
+    bool write_pre_trigger_samples();
+    /// The settings section a new live-log file starts with; false with `reason` when it
+    /// could not be made.
+    bool settings_section(QByteArray& section, QString& reason);
+    /// Ends logging to a file that failed and tells the window why.
+    void give_up_log_file(const QString& reason);
     /// Keeps the connected unit's variant in the variable store, where files and the window
     /// find it.
     void store_variant();
@@ -171,6 +206,8 @@ private:
 
     /// Keeps what a successful read found as the unit's newest backup.
     void save_backup(FT_STATUS read_status, const rq7_vars& from);
+    /// start_read and start_read_back.
+    void read_all(bool keep_backup);
     rq7_bridge_info probe_bridge(const FT_DEVICE_LIST_INFO_NODE& node);
 
     bool rw_debug = false;
@@ -187,5 +224,8 @@ private:
     settings_backup backups;
     QString last_backup;
     QByteArray live_partial; // the start of a live frame that a short read cut off
+    // The settings section of live-log files (set_log_settings); empty: the write sets.
+    QList<QByteArray> log_settings_tables;
+    QList<quint32> log_settings_ints;
     qint64 pre_trigger_ms = 0;
 };

@@ -6,6 +6,7 @@
 
 #include <QDebug>
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -27,6 +28,7 @@ void rq7_worker::save_backup(FT_STATUS read_status, const rq7_vars& from)
         qWarning("Could not save a backup of the unit's settings: %s", qPrintable(error));
     else
         qDebug("Backup of the unit's settings saved to %s", qPrintable(last_backup));
+    emit backup_saved(last_backup, error);
 }
 
 void rq7_worker::start_backup()
@@ -74,6 +76,7 @@ rq7_bridge_info rq7_worker::probe_bridge(const FT_DEVICE_LIST_INFO_NODE& node)
                                               qstrnlen(node.Description, sizeof node.Description));
     info.port = d2xx_port_name(node.SerialNumber);
     if (link_open() && info.serial_number == serial_number) {
+        info.probed = true;
         info.is_unit = fw_version != 0;
         info.fw_version = fw_version;
         info.variant = variant;
@@ -81,11 +84,21 @@ rq7_bridge_info rq7_worker::probe_bridge(const FT_DEVICE_LIST_INFO_NODE& node)
     }
     if (link_open())
         return info; // asking another bridge would need a second link at once
+    // Any other adapter belongs to other equipment: opening it, switching it to raw mode and
+    // writing the unit's request to it could disturb that equipment.
+    if (qstrncmp(node.Description, unit_bridge_description, sizeof node.Description) != 0)
+        return info;
 
     QByteArray serial = node.SerialNumber;
     FT_HANDLE probe = nullptr;
-    if (FT_OpenEx(serial.data(), FT_OPEN_BY_SERIAL_NUMBER, &probe) != FT_OK)
-        return info; // in use by another program, or no access to it
+    info.probed = true;
+    if (FT_OpenEx(serial.data(), FT_OPEN_BY_SERIAL_NUMBER, &probe) != FT_OK) {
+        // In use by another program, or no access to it.
+        const int error = d2xx_last_open_failure().error;
+        if (error != 0)
+            info.open_error = QString::fromLocal8Bit(std::strerror(error));
+        return info;
+    }
     FT_SetTimeouts(probe, probe_timeout_ms, probe_timeout_ms);
     FT_SetLatencyTimer(probe, probe_latency_ms);
     // The exchange runs on the worker's own link state, borrowed for the probe.

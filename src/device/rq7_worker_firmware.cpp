@@ -76,6 +76,11 @@ FT_STATUS rq7_worker::read_fw_image(const QString& fw_location, QByteArray& imag
         qCritical().noquote() << "Unable to open file" << fw_location << ":" << file.errorString();
         return FT_OTHER_ERROR;
     }
+    const QString too_large = fw_image::too_large(fw_location);
+    if (!too_large.isEmpty()) {
+        qCritical().noquote() << "Not a valid FW image, nothing was sent to the unit:" << too_large;
+        return FT_OTHER_ERROR;
+    }
     image = file.readAll();
     const fw_image::check_result checked = fw_image::check(image);
     if (!checked.valid) {

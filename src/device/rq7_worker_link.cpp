@@ -18,7 +18,6 @@ constexpr ULONG link_timeout_ms = 1000;
 constexpr UCHAR latency_timer_ms = 2;
 constexpr uint device_arrival = 0x8000;
 constexpr uint device_removal_complete = 0x8004;
-const char* const unit_description = "MERIX 3";
 
 } // namespace
 
@@ -82,7 +81,7 @@ bool rq7_worker::find_unit()
         qFatal("Cannot get device info list, FTDI drivers are probably locked up (windows error)");
     for (DWORD n = 0; n < count && n < list.size(); ++n) {
         const FT_DEVICE_LIST_INFO_NODE& node = list[n];
-        if (qstrncmp(node.Description, unit_description, sizeof node.Description) != 0)
+        if (qstrncmp(node.Description, unit_bridge_description, sizeof node.Description) != 0)
             continue;
         serial_number = QString::fromLocal8Bit(
             node.SerialNumber, qstrnlen(node.SerialNumber, sizeof node.SerialNumber));

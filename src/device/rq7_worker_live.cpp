@@ -4,6 +4,9 @@
 #include "rq7_worker.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
@@ -17,7 +20,12 @@ constexpr int live_frame_size = 70;
 constexpr int poll_interval_ms = 1;
 constexpr uint last_frame_wait_ms = 100;
 constexpr int drain_checks = 30;
-constexpr unsigned long settle_before_purge_ms = 250;
+// After the stop request the unit's last frames may still be on their way. The line counts
+// as quiet once nothing arrived for longer than the gap between two live frames (13 ms at
+// 76 frames a second) and the bridge's latency timer; the wait never exceeds the longest
+// drain.
+constexpr qint64 quiet_line_ms = 20;
+constexpr qint64 longest_drain_ms = 250;
 
 } // namespace
 
@@ -111,9 +119,29 @@ void rq7_worker::send_stop_request()
         return;
     }
     qDebug() << "Log messages left in queue:" << static_cast<unsigned int>(rx / 70.0);
-    QThread::msleep(settle_before_purge_ms);
+    wait_for_quiet_line(rx);
     if (FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX) != FT_OK)
         qCritical("Cannot purge Rx/Tx buffers");
+}
+
+void rq7_worker::wait_for_quiet_line(DWORD waiting)
+{
+    QElapsedTimer waited;
+    waited.start();
+    QElapsedTimer quiet;
+    quiet.start();
+    while (waited.elapsed() < longest_drain_ms) {
+        QThread::msleep(1);
+        DWORD now_waiting = 0;
+        if (FT_GetQueueStatus(handle, &now_waiting) != FT_OK)
+            return; // the purge that follows reports the bridge's trouble
+        if (now_waiting != waiting) {
+            waiting = now_waiting;
+            quiet.restart();
+        } else if (quiet.elapsed() >= quiet_line_ms) {
+            return;
+        }
+    }
 }
 
 void rq7_worker::check_log_data()
@@ -166,7 +194,10 @@ void rq7_worker::check_log_data_for_period(uint loop_for_ms)
         return;
     }
     const rq7_frame frame(bytes);
-    record_live_frame(frame, live_log, logged_marks, live_log_file, logging_to_file);
+    const unsigned int mark =
+        record_live_frame(frame, live_log, logged_marks, live_log_file, logging_to_file);
+    if (logging_to_file && mark == 0)
+        give_up_log_file(live_log_file.error_string());
     emit log_data_ready(frame);
 }
 
@@ -213,13 +244,36 @@ void rq7_worker::enable_log_to_file(bool enable)
     }
     const QString name = live_log_file.file_name();
     qDebug().noquote() << "Writing live log to:" << name;
-    if (!write_settings_section(name) || !live_log_file.open_for_append()) {
-        qCritical().noquote() << "Could not open file for writing:" << name;
+    QByteArray section;
+    QString reason;
+    if (settings_section(section, reason) && !live_log_file.open_for_append(section))
+        reason = live_log_file.error_string();
+    if (!reason.isEmpty()) {
+        qCritical().noquote() << "Could not open file for writing:" << name << "-" << reason;
         logging_to_file = false;
+        emit log_file_failed(name, reason);
         return;
     }
     logging_to_file = true;
-    write_pre_trigger_samples();
+    if (!write_pre_trigger_samples())
+        give_up_log_file(live_log_file.error_string());
+}
+
+void rq7_worker::give_up_log_file(const QString& reason)
+{
+    const QString name = live_log_file.file_name();
+    logging_to_file = false;
+    live_log_file.close(); // what reached the file stays there
+    emit log_file_failed(name, reason);
+}
+
+void rq7_worker::set_log_settings(QList<QByteArray> tables, QList<quint32> ints)
+{
+    if (posted_to_worker("set_log_settings", Q_ARG(QList<QByteArray>, tables),
+                         Q_ARG(QList<quint32>, ints)))
+        return;
+    log_settings_tables = tables;
+    log_settings_ints = ints;
 }
 
 void rq7_worker::set_log_pre_trigger(uint seconds)
@@ -232,43 +286,52 @@ void rq7_worker::set_log_pre_trigger(uint seconds)
 // The moments before the start condition are often the interesting ones: a new file begins
 // with the samples of the last pre-trigger seconds that the store already holds, marked as
 // logged to file like every sample written after them.
-void rq7_worker::write_pre_trigger_samples()
+bool rq7_worker::write_pre_trigger_samples()
 {
     const int n = live_log.size();
     if (pre_trigger_ms <= 0 || n == 0 || !live_poll_timer->isActive())
-        return;
+        return true;
     const tsafe_qvector<qint64>& times = live_log.timestamps();
     const qint64 from_time = times.at(n - 1) - pre_trigger_ms;
     int first = n;
     while (first > 0 && times.at(first - 1) >= from_time)
         --first;
     qDebug() << "Writing" << n - first << "samples from before the start of logging";
-    for (int i = first; i < n; ++i)
-        if (live_log_file.write_frame(live_log.at(i)))
-            logged_marks.replace(i, 1);
+    for (int i = first; i < n; ++i) {
+        if (!live_log_file.write_frame(live_log.at(i)))
+            return false;
+        logged_marks.replace(i, 1);
+    }
+    return true;
 }
 
-bool rq7_worker::write_settings_section(const QString& name)
+// The section is made by the settings writer in a file aside and appended from there: the
+// writer would rewrite a whole file (dropping an earlier run's samples) and could not say
+// why it failed.
+bool rq7_worker::settings_section(QByteArray& section, QString& reason)
 {
-    const QFileInfo existing(name);
-    if (!existing.exists() || existing.size() == 0)
-        return vars->vars_to_file(name);
-
-    // Logging again into a file that holds an earlier run: the settings writer would rewrite
-    // the whole file and drop that run's samples, so the section is made aside and appended.
+    rq7_vars snapshot(this);
+    rq7_vars* from = vars;
+    if (!log_settings_tables.isEmpty() || !log_settings_ints.isEmpty()) {
+        for (int t = 0; t < qMin(log_settings_tables.size(), snapshot.tables.size()); ++t)
+            snapshot.tables[t] = log_settings_tables.at(t);
+        for (int i = 0; i < qMin(log_settings_ints.size(), snapshot.ints.size()); ++i)
+            snapshot.ints[i] = log_settings_ints.at(i);
+        settings_files::queue_complete(snapshot);
+        for (int t = 0; t < snapshot.tables.size(); ++t)
+            if (snapshot.tables.at(t).isEmpty())
+                snapshot.changed_tables.remove(table_index(t));
+        from = &snapshot;
+    }
     const QTemporaryDir aside;
     const QString section_name = aside.filePath("settings.vkini");
-    QFile section(section_name);
-    if (!aside.isValid() || !vars->vars_to_file(section_name) || !section.open(QIODevice::ReadOnly))
+    QFile made(section_name);
+    if (!aside.isValid() || !from->vars_to_file(section_name) || !made.open(QIODevice::ReadOnly)) {
+        reason =
+            QString("the settings section could not be made in %1: %2")
+                .arg(QDir::tempPath(), aside.isValid() ? made.errorString() : aside.errorString());
         return false;
-    QByteArray bytes = section.readAll();
-    QFile log(name);
-    if (!log.open(QIODevice::ReadWrite))
-        return false;
-    // The earlier run may end inside its comment line; the section must start a line.
-    log.seek(log.size() - 1);
-    if (log.read(1) != "\n")
-        bytes.prepend("\r\n");
-    log.seek(log.size());
-    return log.write(bytes) == bytes.size() && log.flush();
+    }
+    section = made.readAll();
+    return true;
 }

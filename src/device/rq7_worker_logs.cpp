@@ -37,11 +37,18 @@ void rq7_worker::parse_log_file(QString filename)
     switch (reader.parse(filename)) {
     case rq7_log_reader::p_cannot_open_file:
         qCritical().noquote() << "Could not open file for reading:" << filename;
+        emit log_file_refused(filename, QString("%1 cannot be opened").arg(filename));
         return;
     case rq7_log_reader::p_cannot_open_tempfile:
         qCritical().noquote() << "Could not open tempfile needed to parse log. Log:" << filename
                               << " tempfile:" << reader.temp_file_name();
         return;
+    case rq7_log_reader::p_not_a_log: {
+        const QString reason = QString("%1 is not a live-log file").arg(filename);
+        qCritical().noquote() << reason;
+        emit log_file_refused(filename, reason);
+        return;
+    }
     case rq7_log_reader::p_read_failed:
         // What was read before the failure stays in the log and is shown.
         qCritical().noquote() << "Could not read all of" << filename;
@@ -50,5 +57,5 @@ void rq7_worker::parse_log_file(QString filename)
         break;
     }
     qDebug().noquote() << "Parsed file" << filename << "with" << live_log.size() << "lines.";
-    emit parsed_log_file();
+    emit parsed_log_file(filename, live_log.size(), reader.bad_lines(), reader.first_bad_line());
 }

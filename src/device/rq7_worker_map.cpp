@@ -68,14 +68,18 @@ void rq7_worker::start_map_cal()
     const bool was_logging = pause_live_logging();
     if (!link_open()) {
         qCritical("Device not open...");
+        emit map_cal_failed(FT_DEVICE_NOT_OPENED);
         return;
     }
     QList<quint16> samples;
     for (int n = 0; n < map_samples; ++n) {
         QByteArray request = fixed_frame(frame_read_map_sensor);
         QByteArray reply;
-        if (get_param(request, reply, 2) != FT_OK) {
+        const FT_STATUS status = get_param(request, reply, 2);
+        if (status != FT_OK) {
             qCritical("Cannot read from device...");
+            emit map_cal_failed(status);
+            resume_live_logging(was_logging);
             return;
         }
         samples.append(quint16((quint8(reply.at(0)) << 8) | quint8(reply.at(1))));
@@ -92,17 +96,19 @@ void rq7_worker::set_override(table_index output, uint duty)
     const bool was_logging = pause_live_logging();
     qWarning().noquote() << "Override " + output_name(output) + " to " + QString::number(duty);
     rq7_msg_type type;
+    FT_STATUS status = FT_OTHER_ERROR;
     if (!override_type(output, type)) {
         qCritical() << "Case" << int(output) << "Not handled";
-        return;
+    } else {
+        QByteArray payload;
+        payload.append(char((duty >> 8) & 0xFF));
+        payload.append(char(duty & 0xFF));
+        status = set_param(type, payload);
+        if (status != FT_OK)
+            qCritical().noquote() << "Cannot set override for" << output_name(output);
     }
-    QByteArray payload;
-    payload.append(char((duty >> 8) & 0xFF));
-    payload.append(char(duty & 0xFF));
-    if (set_param(type, payload) != FT_OK) {
-        qCritical().noquote() << "Cannot set override for" << output_name(output);
-        return;
-    }
+    if (status != FT_OK)
+        emit override_failed(status, output, false);
     resume_live_logging(was_logging);
 }
 
@@ -113,14 +119,16 @@ void rq7_worker::reset_override(table_index output)
     const bool was_logging = pause_live_logging();
     qWarning().noquote() << "Reset override on " + output_name(output);
     char code = 0;
+    FT_STATUS status = FT_OTHER_ERROR;
     if (!reset_code(output, code)) {
         qCritical() << "Case" << int(output) << "Not handled";
-        return;
+    } else {
+        QByteArray payload(1, code);
+        status = set_param(msg_reset_override, payload);
+        if (status != FT_OK)
+            qCritical().noquote() << "Cannot reset override for" << output_name(output);
     }
-    QByteArray payload(1, code);
-    if (set_param(msg_reset_override, payload) != FT_OK) {
-        qCritical().noquote() << "Cannot reset override for" << output_name(output);
-        return;
-    }
+    if (status != FT_OK)
+        emit override_failed(status, output, true);
     resume_live_logging(was_logging);
 }

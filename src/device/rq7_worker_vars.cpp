@@ -9,8 +9,10 @@
 bool rq7_worker::pause_live_logging()
 {
     const bool was_logging = live_poll_timer->isActive();
-    if (was_logging)
+    if (was_logging) {
+        emit log_paused();
         stop_live_logging(false);
+    }
     return was_logging;
 }
 
@@ -29,10 +31,23 @@ void rq7_worker::start_read()
 {
     if (posted_to_worker("start_read"))
         return;
+    read_all(true);
+}
+
+void rq7_worker::start_read_back()
+{
+    if (posted_to_worker("start_read_back"))
+        return;
+    read_all(false);
+}
+
+void rq7_worker::read_all(bool keep_backup)
+{
     qDebug("Start read");
     const bool was_logging = pause_live_logging();
     const FT_STATUS status = vars->rq7_to_vars();
-    save_backup(status, *vars);
+    if (keep_backup)
+        save_backup(status, *vars);
     QList<QByteArray> tables;
     QList<quint32> ints;
     QList<adc_trim> trims;

@@ -1,5 +1,7 @@
 #include "cust_an_csv.h"
 
+#include "file_limits.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QStringList>
@@ -9,10 +11,12 @@
 namespace {
 
 constexpr int table_size = 1024;
-// A real table is some 20 KB of short lines. These bounds keep a wrong choice of file (a
-// binary, a huge log without line ends) from taking the GUI thread's time or memory.
+// A real table is some 15 KB of short lines. These bounds keep a wrong choice of file (a
+// binary, a huge log without line ends) from taking the GUI thread's time or memory; the
+// file's size is checked before reading, the bytes read bound what has no size (a pipe).
 constexpr qint64 max_line_bytes = 4096;
-constexpr qint64 max_file_bytes = 16 * 1024 * 1024;
+constexpr qint64 max_file_bytes = file_limits::cust_an_csv_bytes;
+const char* const what = "a conversion table";
 
 // Reads raw lines (with their line end) of at most max_line_bytes; longer lines are
 // reported as such after the rest of them has been skipped without keeping it.
@@ -106,6 +110,11 @@ bool parse_cust_an_csv(QString path, QString& name, QVector<double>& table)
         fail(file.errorString());
         return false;
     }
+    const QString too_large = file_limits::too_large(path, max_file_bytes, what);
+    if (!too_large.isEmpty()) {
+        fail(too_large);
+        return false;
+    }
     name.clear();
     table.clear();
     table.reserve(table_size);
@@ -120,8 +129,8 @@ bool parse_cust_an_csv(QString path, QString& name, QVector<double>& table)
         if (r == line_reader::at_end)
             break;
         if (r == line_reader::too_big) {
-            fail(QString("File is larger than %1 bytes, too large for a conversion table")
-                     .arg(max_file_bytes));
+            fail(QString("%1 is larger than %2, the limit for %3")
+                     .arg(path, file_limits::size_text(max_file_bytes), what));
             return false;
         }
         ++line_no;

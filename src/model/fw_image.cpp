@@ -1,5 +1,7 @@
 #include "fw_image.h"
 
+#include "file_limits.h"
+
 #include <QList>
 
 namespace fw_image {
@@ -7,6 +9,7 @@ namespace fw_image {
 namespace {
 
 constexpr int record_overhead = 5; // count, two address bytes, type, checksum
+constexpr quint8 type_data = 0x00;
 constexpr quint8 type_end_of_file = 0x01;
 constexpr quint8 last_known_type = 0x05;
 
@@ -20,8 +23,9 @@ QString hex_byte(int value)
     return "0x" + QString("%1").arg(value & 0xFF, 2, 16, QChar('0')).toUpper();
 }
 
-/// The problem of one Intel HEX record (as sent, starting with ':'), or an empty text.
-QString record_problem(const QByteArray& record, quint8* type)
+/// The problem of one Intel HEX record (as sent, starting with ':'), or an empty text; `type`
+/// and `data_bytes` describe a sound record.
+QString record_problem(const QByteArray& record, quint8* type, int* data_bytes)
 {
     const QByteArray digits = record.mid(1);
     for (char c : digits)
@@ -46,6 +50,7 @@ QString record_problem(const QByteArray& record, quint8* type)
         return QString("bad checksum: the record ends in %1, its bytes need %2")
             .arg(hex_byte(given), hex_byte(needed));
     *type = static_cast<quint8>(bytes.at(3));
+    *data_bytes = announced;
     if (*type > last_known_type)
         return QString("unknown record type %1").arg(hex_byte(*type));
     return {};
@@ -84,7 +89,9 @@ check_result check(const QByteArray& image)
 {
     const QList<QByteArray> lines = image.split('\n');
     int sent = 0;
+    qint64 data = 0;
     bool end_seen = false;
+    bool data_seen = false;
     for (int n = 0; n < lines.size(); ++n) {
         const QByteArray& line = lines.at(n);
         const int number = n + 1;
@@ -108,17 +115,35 @@ check_result check(const QByteArray& image)
         if (record.startsWith('|'))
             continue;
         quint8 type = 0;
-        const QString problem = record_problem(record, &type);
+        int data_bytes = 0;
+        const QString problem = record_problem(record, &type, &data_bytes);
         if (!problem.isEmpty())
             return problem_at(number, problem, sent);
         end_seen = type == type_end_of_file;
+        if (type == type_data)
+            data += data_bytes;
+        if (data > file_limits::fw_image_data_bytes)
+            return problem_at(0,
+                              QString("the records carry more than %1 of data, the limit for a "
+                                      "firmware image")
+                                  .arg(file_limits::size_text(file_limits::fw_image_data_bytes)),
+                              sent);
+        data_seen = data_seen || (type == type_data && data_bytes > 0);
     }
     if (!end_seen)
         return problem_at(0, "the image has no end-of-file record (:00000001FF)", sent);
+    // The bootloader would erase the firmware and program nothing in its place.
+    if (!data_seen)
+        return problem_at(0, "the image holds no data record: there is no firmware in it", sent);
     check_result result;
     result.valid = true;
     result.lines_sent = sent;
     return result;
+}
+
+QString too_large(const QString& path)
+{
+    return file_limits::too_large(path, file_limits::fw_image_file_bytes, "a firmware image");
 }
 
 QString describe(const check_result& result)

@@ -31,10 +31,17 @@ struct check_result
 
 /// Checks that `image` is an Intel HEX image that goes to the bootloader unchanged: every
 /// record hexadecimal with a matching length and checksum, none longer than the bootloader
-/// takes, none hidden behind leading white space, and an end-of-file record after the last.
+/// takes, none hidden behind leading white space, at least one data record, an end-of-file
+/// record after the last, and no more data than file_limits::fw_image_data_bytes (the transfer
+/// takes about 5 ms per record: an image of endless valid records would keep the unit in its
+/// bootloader for hours).
 check_result check(const QByteArray& image);
 
 /// "line 12: bad checksum ..." or the problem alone when it concerns the whole image.
 QString describe(const check_result& result);
+
+/// Empty, or why the image file at `path` is refused before it is read: it is larger than
+/// file_limits::fw_image_file_bytes.
+QString too_large(const QString& path);
 
 } // namespace fw_image

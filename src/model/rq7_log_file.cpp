@@ -16,6 +16,16 @@ namespace {
 // that a power cut costs at most this much of a recording.
 constexpr qint64 sync_interval_ms = 1000;
 
+/// True for a file that is empty, missing, or whose last byte ends a line.
+bool ends_a_line(const QString& name)
+{
+    QFile existing(name);
+    if (!existing.open(QIODevice::ReadOnly) || existing.size() == 0)
+        return true;
+    existing.seek(existing.size() - 1);
+    return existing.read(1) == "\n";
+}
+
 } // namespace
 
 rq7_log_file::~rq7_log_file()
@@ -36,14 +46,17 @@ QByteArray rq7_log_file::log_header(const QString& file_name)
            "# Add comments in this log by starting it with a '#' character, like this line";
 }
 
-bool rq7_log_file::open_for_append()
+bool rq7_log_file::open_for_append(QByteArray settings_section)
 {
     if (file.isOpen())
         return true;
+    // An earlier run may end inside its comment line; the section must start a line.
+    if (!settings_section.isEmpty() && !ends_a_line(file.fileName()))
+        settings_section.prepend("\r\n");
     // Unbuffered: each write goes straight to write(2), nothing waits in a buffer of ours.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return false;
-    if (!write_all(log_header(file.fileName()))) {
+    if (!write_all(settings_section + log_header(file.fileName()))) {
         file.close();
         return false;
     }
@@ -88,9 +101,17 @@ void rq7_log_file::close()
     failing = false;
 }
 
+// A write cut short (the disk filled up) reports no error of its own; writing the rest gets
+// the system's reason for it.
 bool rq7_log_file::write_all(const QByteArray& bytes)
 {
-    return file.write(bytes) == bytes.size();
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
 }
 
 void rq7_log_file::sync_now()

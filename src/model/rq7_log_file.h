@@ -29,11 +29,12 @@ public:
     /// True after `open_for_append` until the first frame is written.
     bool header_pending() const { return pending; }
 
-    /// Opens the named file for appending and writes the log header: "[rq7_log]", the
-    /// comment naming the file and the comment that says how to add comments (without a line
-    /// end: the first frame supplies it). False, with nothing left open, when the file cannot
-    /// be opened or the header not written; `error_string` says why.
-    bool open_for_append();
+    /// Opens the named file for appending and writes `settings_section` (starting a new line
+    /// when the file holds an earlier run), then the log header: "[rq7_log]", the comment
+    /// naming the file and the comment that says how to add comments (without a line end:
+    /// the first frame supplies it). False, with nothing left open, when the file cannot be
+    /// opened or they could not be written; `error_string` says why.
+    bool open_for_append(QByteArray settings_section = QByteArray());
     /// Writes the column header first if it is pending, then the frame's line, in one write.
     /// False when the line did not reach the file (reported once per run of failures).
     bool write_frame(const rq7_frame& frame);

@@ -1,5 +1,6 @@
 #include "rq7_log_reader.h"
 
+#include "file_limits.h"
 #include "rq7_log.h"
 
 #include <QDebug>
@@ -58,14 +59,16 @@ rq7_log_reader::parse_status rq7_log_reader::parse(const QString& file_name)
     QFile in(file_name);
     if (!in.open(QIODevice::ReadOnly))
         return p_cannot_open_file;
-    log.clear();
-    marks.clear();
-    return parse(in);
+    clear_on_content = true;
+    const parse_status status = parse(in);
+    clear_on_content = false;
+    return status;
 }
 
 rq7_log_reader::parse_status rq7_log_reader::parse(QIODevice& in)
 {
-    begin_parse();
+    const auto* file = qobject_cast<const QFileDevice*>(&in);
+    begin_parse(file ? file->fileName() : QString("the log"));
     parse_status status = p_parsed;
     QByteArray chunk(int(chunk_size), Qt::Uninitialized);
     while (status == p_parsed) {
@@ -83,18 +86,23 @@ rq7_log_reader::parse_status rq7_log_reader::parse(QIODevice& in)
 
 rq7_log_reader::parse_status rq7_log_reader::parse_bytes(const QByteArray& bytes)
 {
-    begin_parse();
+    begin_parse(QString("the log"));
     const parse_status status = take_chunk(bytes.constData(), bytes.constData() + bytes.size());
     return end_parse(status);
 }
 
-void rq7_log_reader::begin_parse()
+void rq7_log_reader::begin_parse(const QString& source_name)
 {
+    source = source_name;
+    content = false;
     have_last = log.size() > 0;
     last_stamp = log.timestamps().last();
     partial.clear();
     partial_length = 0;
     partial_ends_line = false;
+    line_number = 0;
+    bad_line_count = 0;
+    first_bad_line_number = 0;
 }
 
 // The lines of [p, end); a line not ended there is held until the next chunk or the end.
@@ -136,6 +144,12 @@ rq7_log_reader::parse_status rq7_log_reader::end_parse(parse_status status)
         settings.reset();
     }
     flush();
+    if (bad_line_count > max_reported_lines)
+        qCritical().noquote() << QString("%1 more lines of %2 could not be read")
+                                     .arg(bad_line_count - max_reported_lines)
+                                     .arg(source);
+    if (status == p_parsed && !content)
+        return p_not_a_log;
     return status;
 }
 
@@ -151,6 +165,7 @@ void rq7_log_reader::take_part_of_line(const char* begin, const char* end)
 rq7_log_reader::parse_status rq7_log_reader::take_line(const char* begin, const char* end,
                                                        qint64 full_length, line_end ending)
 {
+    ++line_number;
     if (end - begin > max_line_length)
         end = begin + max_line_length;
     const bool overlong = full_length > end - begin;
@@ -183,8 +198,7 @@ rq7_log_reader::parse_status rq7_log_reader::take_line(const char* begin, const 
     if (starts_with(begin, end, "timestamp") || starts_with(begin, end, "[rq7_log]"))
         return p_parsed;
     if (cut) {
-        rq7_frame::report_bad_line(begin, end, overlong ? full_length : end - begin);
-        ++bad_line_count;
+        bad_line(begin, end, overlong ? full_length : end - begin);
         return p_parsed;
     }
     take_sample(begin, end, overlong ? full_length : end - begin);
@@ -204,19 +218,33 @@ rq7_log_reader::parse_status rq7_log_reader::begin_settings(const char* begin, c
         return p_cannot_open_tempfile;
     }
     settings_write_failed = false;
+    settings_bytes = 0;
+    settings_too_large = false;
     take_settings_line(begin, end, overlong);
     return p_parsed;
 }
 
 void rq7_log_reader::take_settings_line(const char* begin, const char* end, bool overlong)
 {
+    if (settings_too_large)
+        return;
+    // A settings file of that size would be refused: the rest is not even copied.
+    const qint64 length = end - begin;
+    settings_bytes += overlong ? max_line_length : length + 2;
+    if (settings_bytes > file_limits::settings_file_bytes) {
+        settings_too_large = true;
+        qCritical().noquote()
+            << QString("The settings section of %1 is larger than %2, the limit for a settings "
+                       "file; it was not loaded")
+                   .arg(source, file_limits::size_text(file_limits::settings_file_bytes));
+        return;
+    }
     // No line of the settings writer comes near the limit; a longer one is no setting.
     if (overlong) {
         qWarning() << "Skipped a line of more than" << max_line_length
                    << "bytes in the settings section of the log";
         return;
     }
-    const qint64 length = end - begin;
     if (settings->write(begin, length) != length || settings->write("\r\n", 2) != 2)
         settings_write_failed = true;
 }
@@ -224,6 +252,11 @@ void rq7_log_reader::take_settings_line(const char* begin, const char* end, bool
 void rq7_log_reader::end_settings()
 {
     flush();
+    if (settings_too_large) {
+        settings.reset();
+        return;
+    }
+    found_content();
     if (!settings->flush())
         settings_write_failed = true;
     settings->close();
@@ -244,15 +277,36 @@ void rq7_log_reader::take_sample(const char* begin, const char* end, qint64 leng
     if (!rq7_frame::parse_csv(begin, parts_end, frame)) {
         // A line cut short by a crash or a line of junk is no sample: stored, its missing
         // fields would read as zeros, and its timestamp would break the logged stretches.
-        rq7_frame::report_bad_line(begin, end, length);
-        ++bad_line_count;
+        bad_line(begin, end, length);
         return;
     }
     add_sample(frame);
 }
 
+void rq7_log_reader::bad_line(const char* begin, const char* end, qint64 length)
+{
+    if (++bad_line_count == 1)
+        first_bad_line_number = line_number;
+    if (bad_line_count <= max_reported_lines)
+        rq7_frame::report_bad_line(begin, end, length);
+}
+
+/// The store is emptied only now, so that a file that is no log leaves the log shown.
+void rq7_log_reader::found_content()
+{
+    if (content)
+        return;
+    content = true;
+    if (!clear_on_content)
+        return;
+    log.clear();
+    marks.clear();
+    have_last = false;
+}
+
 void rq7_log_reader::add_sample(const rq7_frame& frame)
 {
+    found_content();
     // A jump of more than max_gap_ms separates two recordings in one file: neither the last
     // sample before it nor the first after it belongs to a logged stretch. The difference is
     // taken unsigned so that extreme timestamps cannot overflow it.

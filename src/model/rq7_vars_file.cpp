@@ -2,6 +2,7 @@
 // "trims", exactly as QSettings writes INI files. The same section opens every live log.
 #include "rq7_vars.h"
 
+#include "file_limits.h"
 #include "settings_backup.h"
 
 #include <QDebug>
@@ -75,6 +76,13 @@ bool rq7_vars::file_to_vars(QString path, QList<QString>& warnings)
     const QFileInfo info(path);
     if (!info.exists()) {
         qCritical().noquote() << "Settings file not found" << path;
+        return false;
+    }
+    // QSettings would take the whole file into memory, however large.
+    const QString too_large =
+        file_limits::too_large(path, file_limits::settings_file_bytes, "a settings file");
+    if (!too_large.isEmpty()) {
+        qCritical().noquote() << too_large + "; it was not read";
         return false;
     }
     QSettings file(path, QSettings::IniFormat);

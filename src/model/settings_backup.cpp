@@ -12,7 +12,9 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -99,7 +101,8 @@ bool write_complete(const QString& path, const QList<QByteArray>& tables,
     // rename() replaces the old file in one step; QFile::rename would refuse to.
     if (std::rename(QFile::encodeName(part.fileName()).constData(),
                     QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
-        return fail(QString("cannot rename %1 to %2").arg(part.fileName(), path));
+        return fail(QString("cannot rename %1 to %2: %3")
+                        .arg(part.fileName(), path, QString::fromLocal8Bit(std::strerror(errno))));
     part.setAutoRemove(false);
     return true;
 }
@@ -128,9 +131,13 @@ QString settings_backup::save(const QString& serial_number, const QList<QByteArr
                               QString* error) const
 {
     const QString dir = unit_folder(serial_number);
+    errno = 0;
     if (!QDir().mkpath(dir)) {
+        const int why = errno;
         if (error)
-            *error = QString("cannot create the folder %1").arg(dir);
+            *error = QString("cannot create the folder %1: %2")
+                         .arg(dir, why ? QString::fromLocal8Bit(std::strerror(why))
+                                       : QString("a part of its path is no folder"));
         return QString();
     }
     // Backups within one second get a counter above every one that second already has: the
@@ -148,16 +155,38 @@ QString settings_backup::save(const QString& serial_number, const QList<QByteArr
         path = dir + '/' + stamp + '-' + QString::number(last + 1) + ".vkini";
     if (!settings_files::write_complete(path, tables, ints, trims, error))
         return QString();
-    prune(dir);
+    prune(dir, path);
     return path;
 }
 
-void settings_backup::prune(const QString& dir) const
+void settings_backup::prune(const QString& dir, const QString& keep) const
 {
+    // Newest first by the time each was written (the name only breaks ties): names follow
+    // the local clock, which goes back an hour every autumn. A time of writing still in the
+    // future means the clock was set back since: such a file came before every file written
+    // since then.
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    auto newer = [&now](const QFileInfo& a, const QFileInfo& b) {
+        const QDateTime when_a = a.lastModified().toUTC();
+        const QDateTime when_b = b.lastModified().toUTC();
+        const bool before_clock_change_a = when_a > now;
+        const bool before_clock_change_b = when_b > now;
+        if (before_clock_change_a != before_clock_change_b)
+            return before_clock_change_b;
+        if (when_a != when_b)
+            return when_a > when_b;
+        return order_of(a.completeBaseName()) > order_of(b.completeBaseName());
+    };
     QFileInfoList files = QDir(dir).entryInfoList({"*.vkini"}, QDir::Files);
-    std::sort(files.begin(), files.end(), [](const QFileInfo& a, const QFileInfo& b) {
-        return order_of(a.completeBaseName()) < order_of(b.completeBaseName());
-    });
-    for (int n = 0; n + kept_per_unit < files.size(); ++n)
-        QFile::remove(files.at(n).absoluteFilePath());
+    std::sort(files.begin(), files.end(), newer);
+    const QString kept = QFileInfo(keep).absoluteFilePath();
+    int left = kept_per_unit - 1; // besides the backup just made, which always stays
+    for (const QFileInfo& file : qAsConst(files)) {
+        if (file.absoluteFilePath() == kept)
+            continue;
+        if (left > 0)
+            --left;
+        else
+            QFile::remove(file.absoluteFilePath());
+    }
 }

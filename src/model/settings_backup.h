@@ -1,6 +1,6 @@
 // Complete settings files written in one piece, and the backups of every unit's settings
 // that the program keeps before anything overwrites them: one file per read, named by the
-// time, in a folder per serial number, the newest 50 kept.
+// time, in a folder per serial number, the newest 50 (by the time each was written) kept.
 #pragma once
 
 #include "rq7_catalogue.h"
@@ -52,14 +52,15 @@ public:
     /// The unit's own folder; characters a file name must not hold are replaced.
     QString unit_folder(const QString& serial_number) const;
 
-    /// Saves a backup named by the local time and removes the oldest beyond `kept_per_unit`.
-    /// Returns the file's path, or an empty string (with `error` set) when it failed.
+    /// Saves a backup named by the local time and removes the oldest beyond `kept_per_unit`,
+    /// never the one it just saved. Returns the file's path, or an empty string (with `error`
+    /// naming the folder or file and the system's reason) when it failed.
     QString save(const QString& serial_number, const QList<QByteArray>& tables,
                  const QList<quint32>& ints, const QList<adc_trim>& trims,
                  QString* error = nullptr) const;
 
 private:
-    void prune(const QString& dir) const;
+    void prune(const QString& dir, const QString& keep) const;
 
     QString root;
 };

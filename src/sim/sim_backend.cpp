@@ -207,6 +207,11 @@ int sim_backend::purge_count(const QByteArray& serial) const
     return observe(serial, 0, [](const device& dev) { return dev.purges; });
 }
 
+int sim_backend::open_count(const QByteArray& serial) const
+{
+    return observe(serial, 0, [](const device& dev) { return dev.opens; });
+}
+
 // ---- the D2XX calls ----
 
 sim_backend::device* sim_backend::by_handle_locked(FT_HANDLE handle)
@@ -287,6 +292,7 @@ FT_STATUS sim_backend::open_by_serial(const char* serial, FT_HANDLE* handle)
             return FT_DEVICE_NOT_OPENED; // one handle per device, as with the real driver
         dev->handle = reinterpret_cast<FT_HANDLE>(next_handle++ << 4);
         dev->rx.clear();
+        ++dev->opens;
         *handle = dev->handle;
         return FT_OK;
     }

@@ -68,6 +68,8 @@ public:
     UCHAR latency_ms(const QByteArray& serial = "RQ7SIM01") const;
     bool is_open(const QByteArray& serial = "RQ7SIM01") const;
     int purge_count(const QByteArray& serial = "RQ7SIM01") const;
+    /// Times the device was opened since it was plugged in.
+    int open_count(const QByteArray& serial = "RQ7SIM01") const;
 
     // ---- the D2XX calls ----
     FT_STATUS create_device_info_list(DWORD* num_devices) override;
@@ -100,6 +102,7 @@ private:
         ULONG write_timeout = 0;
         UCHAR latency = 16;
         int purges = 0;
+        int opens = 0;
         DWORD location = 0;
     };
     struct fault

@@ -149,22 +149,29 @@ void test_mainwindow_calibration::calibrate_cancelled_or_failed()
     QVERIFY(!w<QPushButton>("map_cal_calibrate")->isChecked());
     QVERIFY(sent().isEmpty());
 
-    // A failed sample read ends without a result: the button stays down, nothing changes.
+    // A unit that does not answer: the failure is shown, the button comes up, the calibration
+    // stays, and the live updates the measurement paused run again.
+    w<QAction>("act_logging")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(sim->unit->streaming(), 5000);
     sim->unit->set_map_sensor(300);
     sim->unit->fault_ignore_param(param_map_sensor);
     boxes.press = QMessageBox::Ok;
+    boxes.boxes.clear();
     log_capture log;
     w<QPushButton>("map_cal_calibrate")->click();
-    QVERIFY(log.wait_for("Cannot read from device...", 15000, QtCriticalMsg));
-    QTest::qWait(100);
-    QVERIFY(w<QPushButton>("map_cal_calibrate")->isChecked());
+    QTRY_VERIFY_WITH_TIMEOUT(!w<QPushButton>("map_cal_calibrate")->isChecked(), 15000);
+    QVERIFY(log.contains("Cannot read from device...", QtCriticalMsg));
+    QCOMPARE(boxes.boxes.size(), 2);
+    QCOMPARE(boxes.boxes[1].icon, QMessageBox::Critical);
+    QCOMPARE(boxes.boxes[1].text, QString("Calibration failed"));
     QCOMPARE(w<QDoubleSpinBox>("active_atm")->value(), 223.0);
     QVERIFY(!window->changes_are_pending());
+    QTRY_VERIFY_WITH_TIMEOUT(w<QAction>("act_logging")->isChecked(), 5000);
+    QVERIFY(sim->unit->streaming());
 
     // An unplugged sensor reads 0, which no calibration can hold: it is refused.
     sim->unit->clear_faults();
     sim->unit->set_map_sensor(0);
-    w<QPushButton>("map_cal_calibrate")->click(); // up again
     w<QPushButton>("map_cal_calibrate")->click();
     QVERIFY(log.wait_for("MAP sensor reading out of range", 15000, QtCriticalMsg));
     QVERIFY(!w<QPushButton>("map_cal_calibrate")->isChecked());
@@ -283,6 +290,16 @@ void test_mainwindow_calibration::overrides_reach_the_unit()
     QTRY_COMPARE_WITH_TIMEOUT(sent().size(), 3, 10000);
     QCOMPARE(sent(), (QStringList{"13:00", "02:0199", "13:55"}));
     QVERIFY(sim->unit->streaming());
+
+    // A Reset the unit does not acknowledge is shown, and so is the override still in force;
+    // live updates go on.
+    box_answerer boxes;
+    sim->unit->fault_wrong_ack(5);
+    w<QPushButton>("main_override_reset")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.boxes.size(), 1, 10000);
+    QCOMPARE(boxes.boxes[0].text, QString("Could not reset the override of MAIN"));
+    QCOMPARE(w<QSpinBox>("main_override")->value(), 40);
+    QTRY_VERIFY_WITH_TIMEOUT(sim->unit->streaming(), 5000);
 }
 
 QTEST_MAIN(test_mainwindow_calibration)

@@ -4,8 +4,10 @@
 #include "box_answerer.h"
 #include "dialog_answerer.h"
 #include "duty_table.h"
+#include "log_capture.h"
 #include "log_graph.h"
 #include "mainwindow.h"
+#include "rq7_catalogue.h"
 #include "rq7_worker.h"
 #include "sim_fixture.h"
 #include "window_access.h"
@@ -31,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -52,6 +55,15 @@ QList<rq7_frame> samples_in(const QString& name)
     return frames;
 }
 
+/// The settings section at the start of a log file, as a settings file of its own.
+QByteArray settings_section_of(const QString& name)
+{
+    QFile file(name);
+    file.open(QIODevice::ReadOnly);
+    const QByteArray text = file.readAll();
+    return text.left(text.indexOf("[rq7_log]"));
+}
+
 } // namespace
 
 class test_mainwindow_live : public QObject
@@ -69,6 +81,10 @@ private slots:
     void unchecking_during_the_countdown_leaves_no_file();
     void folder_cannot_change_during_live_updates();
     void recorded_file_opens_and_points_recall_their_frames();
+    void recording_leaves_pending_edits_alone();
+    void log_folder_below_a_plain_file();
+    void timed_recording_runs_through_a_read_and_stops_itself();
+    void table_live_position_follows_its_analog_input();
 
 private:
     template <typename T>
@@ -79,6 +95,8 @@ private:
     void connect_window();
     void set_live(bool on);
     QStringList log_files() const;
+    /// Message types the unit received other than reads and live start/stop requests.
+    QList<quint8> writes_received() const;
 
     QTemporaryDir folder;
     std::unique_ptr<sim_fixture> sim;
@@ -126,6 +144,17 @@ void test_mainwindow_live::set_live(bool on)
 QStringList test_mainwindow_live::log_files() const
 {
     return QDir(folder.path()).entryList({"*.vklog"}, QDir::Files);
+}
+
+QList<quint8> test_mainwindow_live::writes_received() const
+{
+    QList<quint8> types;
+    for (const QByteArray& frame : sim->unit->received_frames()) {
+        const quint8 type = quint8(frame.at(1));
+        if (type != msg_read_param && type != msg_live_data)
+            types << type;
+    }
+    return types;
 }
 
 void test_mainwindow_live::live_updates_show_the_units_frames()
@@ -293,6 +322,17 @@ void test_mainwindow_live::unchecking_during_the_countdown_leaves_no_file()
     set_live(false);
     QTest::qWait(1500);
     QVERIFY(log_files().isEmpty());
+
+    // Timer based logging unchecked during the countdown: nothing will record, so Log to File
+    // goes off with it.
+    w<QSpinBox>("live_log_timer_start")->setValue(3);
+    set_live(true);
+    QTRY_COMPARE_WITH_TIMEOUT(w<QLabel>("live_log_timer")->text(), QString("2"), 3000);
+    w<QCheckBox>("live_log_use_timer")->setChecked(false);
+    QVERIFY(!w<QAction>("act_live_log_to_file")->isChecked());
+    QCOMPARE(w<QPushButton>("live_log_to_file")->text(), QString("Log to file"));
+    QTest::qWait(1500);
+    QVERIFY(log_files().isEmpty());
 }
 
 void test_mainwindow_live::folder_cannot_change_during_live_updates()
@@ -333,6 +373,7 @@ void test_mainwindow_live::recorded_file_opens_and_points_recall_their_frames()
 
     // Opening it brings back its samples and the settings it was made with.
     w<QDoubleSpinBox>("pulses_per_rev")->setValue(3);
+    QMetaObject::invokeMethod(w<QDoubleSpinBox>("pulses_per_rev"), "editingFinished");
     box_answerer boxes;
     dialog_answerer dialogs;
     dialogs.answers << name;
@@ -363,6 +404,161 @@ void test_mainwindow_live::recorded_file_opens_and_points_recall_their_frames()
     QVERIFY(qAbs(marked - picked.timestamp) < 40);
     QCOMPARE(w<QLineEdit>("live_rpm")->text(), QString::number(recalled->rpm));
     QCOMPARE(w<QSpinBox>("aux_horz_live_value")->value(), int(recalled->rpm));
+}
+
+void test_mainwindow_live::recording_leaves_pending_edits_alone()
+{
+    box_answerer boxes;
+    connect_window();
+    w<QAction>("act_read")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(w<QAction>("act_write")->isEnabled(), 15000);
+    set_live(true);
+    auto record = [this] {
+        QTest::qWait(1100); // a file of its own: names go by the second
+        const int files = log_files().size();
+        w<QAction>("act_live_log_to_file")->trigger();
+        QTRY_COMPARE(log_files().size(), files + 1);
+        QTest::qWait(300);
+        w<QAction>("act_live_log_to_file")->trigger();
+    };
+
+    // Recording with nothing edited leaves nothing to write.
+    record();
+    QVERIFY(!window->changes_are_pending());
+    sim->unit->clear_received_frames();
+    log_capture log;
+    w<QAction>("act_write")->trigger();
+    QVERIFY(log.contains("No changes to write to device"));
+    QTest::qWait(300);
+    QVERIFY(writes_received().isEmpty());
+
+    // An edit made before a recording is the only thing Write sends after it, and a failed
+    // Write keeps it; the file shows the edit all the same.
+    w<duty_table>("main_table")->item(3, 3)->setText("55");
+    record();
+    const QString name = folder.filePath(log_files().last()); // the newest
+    QVERIFY(window->changes_are_pending());
+    QTemporaryDir aside;
+    QFile section(aside.filePath("section.vkini"));
+    QVERIFY(section.open(QIODevice::WriteOnly));
+    section.write(settings_section_of(name));
+    section.close();
+    QSettings shown(section.fileName(), QSettings::IniFormat);
+    shown.beginGroup("rq7_vars");
+    shown.beginReadArray("tables");
+    shown.setArrayIndex(t_main);
+    QCOMPARE(shown.value(table_names[t_main]).toByteArray(), window->gui_to_byteArray(t_main));
+
+    sim->unit->fault_wrong_ack(5);
+    w<QAction>("act_write")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.boxes.size(), 1, 15000);
+    QCOMPARE(boxes.boxes[0].text, QString("Error writing data to device"));
+    QVERIFY(window->changes_are_pending());
+    sim->unit->clear_received_frames();
+    w<QAction>("act_write")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->changes_are_pending(), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(writes_received(),
+                              QList<quint8>{quint8(msg_write_aux_table + t_main)}, 5000);
+    QCOMPARE(sim->unit->table(t_main), window->gui_to_byteArray(t_main));
+}
+
+void test_mainwindow_live::log_folder_below_a_plain_file()
+{
+    QFile plain(folder.filePath("plain"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    dialog_answerer dialogs;
+    dialogs.answers << plain.fileName() + "/logs";
+    w<QPushButton>("set_live_log_folder")->click();
+    connect_window();
+    box_answerer boxes;
+    w<QAction>("act_live_log_to_file")->trigger();
+    QSignalSpy frames(window->worker(), &rq7_worker::log_data_ready);
+    set_live(true);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.boxes.size(), 1, 5000);
+    QCOMPARE(boxes.boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(boxes.boxes[0].text, QString("Could not write the live log file"));
+    QVERIFY(boxes.boxes[0].informative_text.startsWith(plain.fileName() + "/logs/quorvane_log_"));
+    QVERIFY(boxes.boxes[0].informative_text.contains("Not a directory"));
+    QVERIFY(!w<QAction>("act_live_log_to_file")->isChecked());
+    QCOMPARE(w<QPushButton>("live_log_to_file")->text(), QString("Log to file"));
+    QCOMPARE(w<QAction>("act_live_log_to_file")->statusTip(),
+             QString("Not logging live update data to file"));
+    QCOMPARE(window->statusBar()->currentMessage(),
+             QString("Not logging live update data to file"));
+    // Live updates go on.
+    const int seen = frames.count();
+    QTRY_VERIFY_WITH_TIMEOUT(frames.count() > seen + 20, 5000);
+    QVERIFY(w<QAction>("act_logging")->isChecked());
+    QVERIFY(sim->unit->streaming());
+}
+
+void test_mainwindow_live::timed_recording_runs_through_a_read_and_stops_itself()
+{
+    box_answerer boxes;
+    connect_window();
+    w<QCheckBox>("live_log_use_timer")->setChecked(true);
+    w<QSpinBox>("live_log_timer_start")->setValue(0);
+    w<QSpinBox>("live_log_timer_stop")->setValue(3);
+    w<QAction>("act_live_log_to_file")->trigger();
+    set_live(true);
+    QTRY_COMPARE(log_files().size(), 1);
+    QTest::qWait(1000);
+    w<QAction>("act_read")->trigger(); // pauses live updates
+    QTRY_VERIFY_WITH_TIMEOUT(w<QAction>("act_read")->isEnabled(), 15000);
+    QVERIFY(w<QAction>("act_live_log_to_file")->isChecked());
+
+    // Three seconds after it started the recording ends; live updates go on.
+    QTRY_VERIFY_WITH_TIMEOUT(!w<QAction>("act_live_log_to_file")->isChecked(), 5000);
+    QCOMPARE(window->statusBar()->currentMessage(),
+             QString("Not logging live update data to file"));
+    QVERIFY(w<QAction>("act_logging")->isChecked());
+    QCOMPARE(log_files().size(), 1);
+    const QList<rq7_frame> frames = samples_in(folder.filePath(log_files().first()));
+    int gap_at = 1;
+    for (int i = 1; i < frames.size(); ++i)
+        if (frames[i].timestamp - frames[i - 1].timestamp >
+            frames[gap_at].timestamp - frames[gap_at - 1].timestamp)
+            gap_at = i;
+    // The Read stands out as the one long gap between samples.
+    const qint64 gap = frames[gap_at].timestamp - frames[gap_at - 1].timestamp;
+    QVector<qint64> steps;
+    for (int i = 1; i < frames.size(); ++i)
+        steps << frames[i].timestamp - frames[i - 1].timestamp;
+    std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
+    const qint64 usual = steps[steps.size() / 2];
+    QVERIFY2(gap > 3 * usual, qPrintable(QString("%1 vs %2").arg(gap).arg(usual)));
+    QVERIFY2(gap_at > 40 && frames.size() - gap_at > 40, qPrintable(QString::number(gap_at)));
+    const qint64 span = frames.last().timestamp - frames.first().timestamp;
+    QVERIFY2(span > 2000 && span < 3500, qPrintable(QString::number(span)));
+}
+
+// Frames recalled from the graph are shown exactly as live ones.
+void test_mainwindow_live::table_live_position_follows_its_analog_input()
+{
+    rq7_frame a_low;
+    a_low.rpm = 3000;
+    a_low.an1_adc = 300;
+    a_low.an2_adc = 700;
+    rq7_frame b_low = a_low;
+    std::swap(b_low.an1_adc, b_low.an2_adc);
+    auto* line = w<duty_table>("main_table")->findChild<QFrame*>("horz_frame");
+    auto* read_out = w<QDoubleSpinBox>("main_vert_live_value");
+    auto line_for = [&](const rq7_frame& frame) {
+        QTest::qWait(120); // the lines move at most ten times a second
+        window->when_recall_data_ready(frame);
+        return line->y();
+    };
+    for (int input : {1, 2}) { // Analog A, then Analog B
+        w<QComboBox>("main_vert_axis")->setCurrentIndex(input);
+        const rq7_frame& low = input == 1 ? a_low : b_low;
+        const rq7_frame& high = input == 1 ? b_low : a_low;
+        const int low_y = line_for(low);
+        QVERIFY2(qAbs(read_out->value() - 300 / 204.6) < 0.05, qPrintable(read_out->text()));
+        const int high_y = line_for(high);
+        QVERIFY2(qAbs(read_out->value() - 700 / 204.6) < 0.05, qPrintable(read_out->text()));
+        QVERIFY2(high_y < low_y, qPrintable(QString("%1 %2").arg(high_y).arg(low_y)));
+    }
 }
 
 QTEST_MAIN(test_mainwindow_live)

@@ -16,9 +16,11 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -124,6 +126,14 @@ void test_mainwindow_open_file::log_file_shows_its_samples()
         QVERIFY(file.write_frame(frames.last()));
     }
     file.close();
+    // Three damaged lines at the end, as another program might add.
+    QFile appended(name);
+    QVERIFY(appended.open(QIODevice::ReadOnly));
+    const int first_damaged = int(appended.readAll().count('\n')) + 1;
+    appended.close();
+    QVERIFY(appended.open(QIODevice::Append));
+    appended.write("garbage\r\ngarbage\r\ngarbage\r\n");
+    appended.close();
 
     MainWindow window;
     window.show();
@@ -134,12 +144,37 @@ void test_mainwindow_open_file::log_file_shows_its_samples()
     QCOMPARE(child<QTabWidget>(&window, "main_tab")->currentWidget()->objectName(),
              QString("live"));
     QTRY_COMPARE(child<QDoubleSpinBox>(&window, "pulses_per_rev")->value(), 7.0);
+    // The spy hears the worker at once; the window takes the news (and asks the graph for a
+    // redraw) when its own queued slot runs, which the status bar shows.
+    QTRY_COMPARE(window.statusBar()->currentMessage(),
+                 QString("Opened %1: 200 samples; 3 damaged lines were skipped, the first at "
+                         "line %2")
+                     .arg(name)
+                     .arg(first_damaged));
     auto* graph = child<log_graph>(&window, "live_log_graph");
     QTRY_VERIFY(!graph->replot_pending());
     const QwtSeriesData<QPointF>* map = graph->get_curve("MAP")->data();
     QCOMPARE(int(map->size()), frames.size());
     QCOMPARE(map->sample(0), QPointF(frames.first().timestamp, 300));
     QCOMPARE(map->sample(map->size() - 1), QPointF(frames.last().timestamp, 499));
+
+    // Text of another program is refused, and the log shown stays.
+    const QString junk = dir.filePath("junk.vklog");
+    QFile junk_file(junk);
+    QVERIFY(junk_file.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 20000; ++i)
+        junk_file.write("x\n");
+    junk_file.close();
+    box_answerer boxes;
+    window.open_given_file(junk);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.boxes.size(), 1, 10000);
+    QCOMPARE(boxes.boxes.first().text, junk + " is not a live-log file");
+    QCOMPARE(boxes.boxes.first().informative_text,
+             QString("Nothing of it was loaded; the log shown before is kept."));
+    QCOMPARE(child<QLineEdit>(&window, "live_log_file_name")->text(), name);
+    QTRY_VERIFY(!graph->replot_pending());
+    QCOMPARE(int(graph->get_curve("MAP")->data()->size()), frames.size());
+    QCOMPARE(parsed.count(), 1);
 }
 
 void test_mainwindow_open_file::unreadable_names_are_reported_data()

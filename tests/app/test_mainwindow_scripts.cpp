@@ -1,6 +1,7 @@
 // The tables' 3D graphs in the window, and the settings wizard building the main table, up to
 // what the simulated unit receives.
 #include "box_answerer.h"
+#include "converter.h"
 #include "duty_table.h"
 #include "mainwindow.h"
 #include "modal_driver.h"
@@ -19,6 +20,7 @@
 #include <QStatusBar>
 #include <QtTest>
 
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -60,6 +62,7 @@ private slots:
     void wizard_builds_the_main_table_data();
     void wizard_builds_the_main_table();
     void wizard_keeps_the_boost_range_usable();
+    void wizard_gives_the_same_counts_in_every_unit();
     void wizard_cancel_changes_nothing();
     void wizard_table_reaches_the_unit();
 
@@ -200,6 +203,33 @@ void test_mainwindow_scripts::wizard_keeps_the_boost_range_usable()
     QCOMPARE(table->vert_header_at(0), 16.0);
 }
 
+void test_mainwindow_scripts::wizard_gives_the_same_counts_in_every_unit()
+{
+    box_answerer boxes;
+    const converter* conv = window->unit_converter();
+    QList<QList<quint16>> counts;
+    QList<QVector<double>> cells;
+    for (int unit : {0, 1, 2}) { // PSI, Bar, kPa
+        w<QComboBox>("boost_select")->setCurrentIndex(unit);
+        // 10 and 25 PSI as the user types them in the unit shown.
+        auto typed = [conv](double psi) { return std::round(psi * conv->boost_units * 100) / 100; };
+        run_wizard({typed(10), typed(25), 4000});
+        counts << QList<quint16>{conv->boost2adc(w<QDoubleSpinBox>("min_boost")->value()),
+                                 conv->boost2adc(w<QDoubleSpinBox>("max_boost")->value()),
+                                 conv->boost2adc(w<QDoubleSpinBox>("main_vert_axis_gt")->value())};
+        cells << w<duty_table>("main_table")->cell_values();
+    }
+    // One PSI below the start and above the full point: 9 and 26 PSI.
+    QCOMPARE(counts[0], (QList<quint16>{conv->boost2adc(9 * conv->boost_units),
+                                        conv->boost2adc(26 * conv->boost_units),
+                                        conv->boost2adc(9 * conv->boost_units)}));
+    QCOMPARE(counts[1], counts[0]);
+    QCOMPARE(counts[2], counts[0]);
+    // The same ramp; the rows' breakpoints follow the unit shown (whole steps in PSI).
+    QCOMPARE(cells[1], cells[0]);
+    QCOMPARE(cells[2], cells[0]);
+}
+
 void test_mainwindow_scripts::wizard_cancel_changes_nothing()
 {
     auto* table = w<duty_table>("main_table");
@@ -219,6 +249,19 @@ void test_mainwindow_scripts::wizard_cancel_changes_nothing()
     QCOMPARE(w<QDoubleSpinBox>("main_vert_axis_gt")->value(), threshold);
     QCOMPARE(w<QComboBox>("main_control")->currentIndex(), control);
     QCOMPARE(run_wizard({10, 25, 4000}, false), offered); // the remembered RPM is kept
+
+    // On an analog axis the wizard's pressures would land in volts: it does not open.
+    w<QComboBox>("main_vert_axis")->setCurrentIndex(1);
+    const double volts = w<QDoubleSpinBox>("main_vert_axis_gt")->value();
+    box_answerer boxes;
+    modal_driver<settings_wizard> user([](settings_wizard* wizard) { wizard->accept(); });
+    w<QPushButton>("btn_settings_wizard")->click();
+    QCOMPARE(user.seen, 0);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes[0].text,
+             QString("The settings wizard needs the main table on the MAP sensor"));
+    QCOMPARE(w<QDoubleSpinBox>("main_vert_axis_gt")->value(), volts);
+    QCOMPARE(table->cell_values(), cells);
 }
 
 void test_mainwindow_scripts::wizard_table_reaches_the_unit()

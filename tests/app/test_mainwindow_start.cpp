@@ -3,7 +3,11 @@
 #include "rq7_worker.h"
 #include "sim_backend.h"
 
+#include <QLineEdit>
 #include <QPointer>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class test_mainwindow_start : public QObject
@@ -14,6 +18,7 @@ private slots:
     void initTestCase();
     void shows_the_program_title();
     void closing_the_window_ends_the_worker_thread();
+    void a_fresh_account_gets_a_documents_folder();
 };
 
 void test_mainwindow_start::initTestCase()
@@ -41,6 +46,31 @@ void test_mainwindow_start::closing_the_window_ends_the_worker_thread()
     window->close();
     delete window;
     QVERIFY(worker.isNull());
+}
+
+void test_mainwindow_start::a_fresh_account_gets_a_documents_folder()
+{
+    QTemporaryDir home;
+    const QByteArray own_home = qgetenv("HOME");
+    auto default_log = [] {
+        QSettings().clear();
+        MainWindow window;
+        return window.findChild<QLineEdit*>("debug_log_file_name")->text();
+    };
+    qputenv("HOME", home.path().toLocal8Bit());
+    QCOMPARE(default_log(), home.filePath("Documents/rq7_debug_log.txt"));
+    QVERIFY(QFileInfo(home.filePath("Documents")).isDir());
+
+    // Where none can be made, the program's data folder takes its place.
+    QFile plain(home.filePath("plain"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    qputenv("HOME", plain.fileName().toLocal8Bit());
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QCOMPARE(default_log(), data + "/rq7_debug_log.txt");
+    QVERIFY(QFileInfo(data).isDir());
+    qputenv("HOME", own_home);
+    QSettings().clear();
 }
 
 QTEST_MAIN(test_mainwindow_start)

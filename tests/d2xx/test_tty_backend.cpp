@@ -373,6 +373,20 @@ void test_tty_backend::open_leaves_a_raw_tty_without_flow_control()
     QCOMPARE(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
     QVERIFY(exclusive);
 #endif
+
+    // Closed, the port has the settings it was found with again, all but HUPCL, which would
+    // have dropped DTR and RTS on the close.
+    termios found{};
+    const int before = ::open(QFile::encodeName(pty->slave_path()).constData(), O_RDWR | O_NOCTTY);
+    QVERIFY(before >= 0);
+    QCOMPARE(FT_Close(handle), FT_OK);
+    handle = nullptr;
+    QCOMPARE(::tcgetattr(before, &found), 0);
+    ::close(before);
+    QCOMPARE(found.c_iflag & (IXON | IXOFF | IXANY | ICRNL | ISTRIP),
+             tcflag_t(IXON | IXOFF | IXANY | ICRNL | ISTRIP));
+    QCOMPARE(found.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(ICANON | ECHO | ISIG));
+    QCOMPARE(found.c_cflag & (CRTSCTS | HUPCL), tcflag_t(CRTSCTS));
 }
 
 void test_tty_backend::latency_timer_without_attribute_warns_and_succeeds()
@@ -528,6 +542,9 @@ void test_tty_backend::a_port_that_is_not_a_tty_is_refused()
     QVERIFY(!handle);
     QVERIFY(log.contains("not a serial port", QtWarningMsg));
     QCOMPARE(open_fd_count(), fds);
+    // The system's reason, for the user to read.
+    QCOMPARE(d2xx_last_open_failure().port, path);
+    QCOMPARE(d2xx_last_open_failure().error, ENOTTY);
 }
 
 void test_tty_backend::a_reply_in_two_pieces_comes_out_whole()

@@ -199,6 +199,12 @@ void test_worker_firmware::broken_image_is_refused_before_the_reset_data()
     QTest::newRow("no end record") << fw_text::image(4).replace(fw_text::end_record, "")
                                    << "the image has no end-of-file record";
     QTest::newRow("missing file") << QByteArray() << "Unable to open file";
+    QTest::newRow("one byte over 8 MB")
+        << fw_text::padded(fw_text::image(4), 8 * 1000 * 1000 + 1)
+        << "is larger than 8 MB (8000001 bytes), the limit for a firmware image";
+    QTest::newRow("more than 1 MiB of data")
+        << fw_text::record(0, 0, "x") + "\n" + fw_text::image(65536)
+        << "the records carry more than 1 MiB of data";
 }
 
 void test_worker_firmware::broken_image_is_refused_before_the_reset()

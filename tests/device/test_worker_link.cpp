@@ -50,6 +50,7 @@ private slots:
     void no_device_or_no_unit_emits_closed_data();
     void no_device_or_no_unit_emits_closed();
     void the_last_of_two_units_is_opened();
+    void listing_asks_only_the_units_bridges();
     void unit_without_variant_answer_opens_as_nv();
     void bootloader_opens_with_version_zero();
     void enumeration_failure_is_fatal();
@@ -133,6 +134,27 @@ void test_worker_link::the_last_of_two_units_is_opened()
     QVERIFY(!f.sim->is_open("RQ7A"));
     QVERIFY(log.contains("Velkaro RQ7-NVS detected:  Dev 0  Serial RQ7A"));
     QVERIFY(log.contains("Velkaro RQ7-NVS detected:  Dev 2  Serial RQ7B"));
+}
+
+void test_worker_link::listing_asks_only_the_units_bridges()
+{
+    sim_fixture f(false);
+    f.sim->attach_foreign_device("FT1", "USB Serial Converter");
+    f.sim->attach_unit("RQ7A");
+    f.sim->attach_foreign_device("FT2", "MERIX 3 "); // another product, however alike
+    rq7_worker worker;
+    thread_spy listed(&worker, &rq7_worker::bridges_listed);
+    worker.list_bridges();
+    QCOMPARE(listed.count(), 1);
+    const auto bridges = listed.at(0).at(0).value<QList<rq7_bridge_info>>();
+    QCOMPARE(bridges.size(), 3);
+    QVERIFY(bridges[1].is_unit);
+    QVERIFY(!bridges[0].is_unit && !bridges[2].is_unit);
+    // Other equipment is never opened, switched or written to.
+    QCOMPARE(f.sim->open_count("FT1"), 0);
+    QCOMPARE(f.sim->open_count("FT2"), 0);
+    QCOMPARE(f.sim->open_count("RQ7A"), 1);
+    QVERIFY(!f.sim->is_open("RQ7A"));
 }
 
 void test_worker_link::unit_without_variant_answer_opens_as_nv()

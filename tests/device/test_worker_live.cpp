@@ -2,6 +2,7 @@
 #include "log_capture.h"
 #include "rq7_engine_model.h"
 #include "rq7_log_file.h"
+#include "rq7_vars.h"
 #include "rq7_worker.h"
 #include "sim_fixture.h"
 #include "thread_spy.h"
@@ -57,6 +58,7 @@ private slots:
     void stop_without_logging_still_sends_the_stop_request();
     void operations_pause_and_resume_the_stream();
     void file_logging_writes_header_once_and_reads_back();
+    void log_settings_and_a_file_that_cannot_be_opened();
     void runs_apart_in_one_file_are_marked_apart();
     void parse_refused_while_logging_and_recall();
     void pre_trigger_seconds_begin_the_file();
@@ -203,6 +205,7 @@ void test_worker_live::operations_pause_and_resume_the_stream()
     rq7_worker worker;
     worker.open();
     thread_spy started(&worker, &rq7_worker::log_started);
+    thread_spy paused(&worker, &rq7_worker::log_paused);
     thread_spy stopped(&worker, &rq7_worker::log_stopped);
     thread_spy read(&worker, &rq7_worker::read_data);
     thread_spy data(&worker, &rq7_worker::log_data_ready);
@@ -211,6 +214,7 @@ void test_worker_live::operations_pause_and_resume_the_stream()
     worker.start_read();
     QCOMPARE(read.count(), 1);
     QCOMPARE(read.at(0).at(0).value<FT_STATUS>(), FT_STATUS(FT_OK));
+    QCOMPARE(paused.count(), 1); // the window tells this stop from the user's
     QCOMPARE(stopped.count(), 1);
     QCOMPARE(started.count(), 2);
     QVERIFY(f.unit->streaming());
@@ -264,6 +268,47 @@ void test_worker_live::file_logging_writes_header_once_and_reads_back()
         QCOMPARE(worker.log_column(e_result).at(i), live.at(i).result);
         QCOMPARE(worker.logged_to_file_marks().at(i), 1u);
     }
+}
+
+void test_worker_live::log_settings_and_a_file_that_cannot_be_opened()
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath("run.vklog");
+    sim_fixture f;
+    rq7_worker worker;
+    worker.open();
+    // The section shows the values given for it; what waits to be written stays as it was.
+    worker.add_field_to_var(14u, i_rpm_scaler);
+    const QSet<int_index> pending = worker.variable_store()->changed_ints;
+    QList<quint32> shown;
+    for (int i = 0; i < i_last; ++i)
+        shown << 0u;
+    shown[i_rpm_scaler] = 6;
+    worker.set_log_settings({}, shown);
+    worker.set_log_file(name);
+    worker.enable_log_to_file(true);
+    worker.enable_log_to_file(false);
+    QVERIFY(file_text(name).contains("ints\\1\\RPM%20scaler=6"));
+    QCOMPARE(worker.variable_store()->changed_ints, pending);
+    QVERIFY(pending.contains(i_rpm_scaler));
+    QCOMPARE(worker.variable_store()->ints.at(i_rpm_scaler), 14u);
+
+    // A folder below a plain file: told with the system's reason, the stream goes on.
+    QFile plain(dir.filePath("plain"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QString unwritable = plain.fileName() + "/run.vklog";
+    thread_spy failed(&worker, &rq7_worker::log_file_failed);
+    thread_spy data(&worker, &rq7_worker::log_data_ready);
+    worker.set_log_file(unwritable);
+    worker.start_live_logging();
+    worker.enable_log_to_file(true);
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(failed.at(0).at(0).toString(), unwritable);
+    QCOMPARE(failed.at(0).at(1).toString(), QString("Not a directory"));
+    QTRY_VERIFY_WITH_TIMEOUT(data.count() >= 5, 5000);
+    QCOMPARE(worker.logged_to_file_marks().at(data.count() - 1), 0u);
+    worker.stop_live_logging(true);
 }
 
 void test_worker_live::runs_apart_in_one_file_are_marked_apart()

@@ -49,16 +49,20 @@ void test_worker_map::samples_and_a_failed_sample()
     QVERIFY(*std::max_element(samples.begin(), samples.end()) <= 302);
     QVERIFY(samples.count(samples.first()) < 5); // the reading wanders
 
-    // A failed read ends the measurement without a result; the stream stays stopped.
+    // A failed read ends the measurement without a result: the failure is told and the
+    // stream it paused runs again.
     thread_spy started(&worker, &rq7_worker::log_started);
+    thread_spy failed(&worker, &rq7_worker::map_cal_failed);
     worker.start_live_logging();
     f.unit->fault_ignore_param(param_map_sensor);
     log_capture log;
     worker.start_map_cal();
     QVERIFY(log.contains("Cannot read from device...", QtCriticalMsg));
     QCOMPARE(ready.count(), 1);
-    QCOMPARE(started.count(), 1);
-    QVERIFY(!f.unit->streaming());
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(started.count(), 2);
+    QVERIFY(f.unit->streaming());
+    worker.stop_live_logging(true);
 }
 
 void test_worker_map::override_requests_on_the_wire()
@@ -73,15 +77,29 @@ void test_worker_map::override_requests_on_the_wire()
     worker.reset_override(t_gpo1);
     QVERIFY(log.contains("Override GPO1 duty table to 74565", QtWarningMsg));
 
-    // An output the unit lacks sends nothing and leaves the stream stopped.
+    // An output the unit lacks sends nothing, is told as a failure, and the stream resumes;
+    // so does a request the unit does not acknowledge.
     thread_spy started(&worker, &rq7_worker::log_started);
+    thread_spy failed(&worker, &rq7_worker::override_failed);
     worker.start_live_logging();
     worker.set_override(t_wide_band, 100);
     worker.reset_override(t_afr);
     QCOMPARE(log.count("Case 4 Not handled", QtCriticalMsg), 1);
     QCOMPARE(log.count("Case 5 Not handled", QtCriticalMsg), 1);
-    QCOMPARE(sent(f), (QStringList{"04:2345", "08:02", "08:03", "13:55", "13:00"}));
-    QCOMPARE(started.count(), 1);
+    QCOMPARE(sent(f), (QStringList{"04:2345", "08:02", "08:03", "13:55", "13:00", "13:55", "13:00",
+                                   "13:55"}));
+    QCOMPARE(started.count(), 3);
+    f.unit->fault_wrong_ack(5);
+    worker.reset_override(t_main);
+    QVERIFY(log.contains("Cannot reset override for", QtCriticalMsg));
+    QCOMPARE(failed.count(), 3);
+    QCOMPARE(failed.at(0).at(1).value<table_index>(), t_wide_band);
+    QCOMPARE(failed.at(0).at(2).toBool(), false);
+    QCOMPARE(failed.at(2).at(1).value<table_index>(), t_main);
+    QCOMPARE(failed.at(2).at(2).toBool(), true);
+    QCOMPARE(started.count(), 4);
+    QVERIFY(f.unit->streaming());
+    worker.stop_live_logging(true);
 }
 
 QTEST_GUILESS_MAIN(test_worker_map)

@@ -20,6 +20,7 @@ private slots:
     void binary_junk();
     void long_lines();
     void huge_file();
+    void files_over_1_mb_are_not_read();
     void many_lines_still_counted();
 
 private:
@@ -182,14 +183,40 @@ void test_cust_an_csv::long_lines()
 
 void test_cust_an_csv::huge_file()
 {
-    // 20 MB without a single line end: refused once 16 MiB were read.
+    // 20 MiB without a single line end: refused by its size, before reading.
     QString name;
     QVector<double> table;
     log_capture log;
-    QVERIFY(!parse_cust_an_csv(write(QByteArray(20 * 1024 * 1024, 'a')), name, table));
+    const QString path = write(QByteArray(20 * 1024 * 1024, 'a'));
+    QVERIFY(!parse_cust_an_csv(path, name, table));
     QCOMPARE(log.entries().size(), 1);
     QCOMPARE(log.entries().first().text,
-             QString("File is larger than 16777216 bytes, too large for a conversion table"));
+             path + " is larger than 1 MB (20971520 bytes), the limit for a conversion table");
+}
+
+void test_cust_an_csv::files_over_1_mb_are_not_read()
+{
+    // A real table after comments that make the file exactly 1 MB long.
+    const QByteArray table_text = "Oil temp\n" + data_lines(0, 1023);
+    QByteArray comments;
+    while (comments.size() + table_text.size() < 1000 * 1000 - 100)
+        comments += "#" + QByteArray(98, 'c') + "\n";
+    comments += "#" + QByteArray(1000 * 1000 - comments.size() - table_text.size() - 2, 'c') + "\n";
+    const QString at_limit = write(comments + table_text);
+    QCOMPARE(QFileInfo(at_limit).size(), 1000 * 1000);
+    QString name;
+    QVector<double> table;
+    {
+        log_capture log;
+        QVERIFY2(parse_cust_an_csv(at_limit, name, table), qPrintable(log.dump()));
+        QCOMPARE(table.size(), 1024);
+    }
+    const QString over = write("#" + comments + table_text);
+    log_capture log;
+    QVERIFY(!parse_cust_an_csv(over, name, table));
+    QCOMPARE(log.entries().size(), 1);
+    QCOMPARE(log.entries().first().text,
+             over + " is larger than 1 MB (1000001 bytes), the limit for a conversion table");
 }
 
 void test_cust_an_csv::many_lines_still_counted()
@@ -197,9 +224,9 @@ void test_cust_an_csv::many_lines_still_counted()
     QString name;
     QVector<double> table;
     log_capture log;
-    QVERIFY(!parse_cust_an_csv(write("V\n" + data_lines(0, 99999)), name, table));
+    QVERIFY(!parse_cust_an_csv(write("V\n" + data_lines(0, 49999)), name, table));
     QCOMPARE(log.entries().size(), 1);
-    QCOMPARE(log.entries().first().text, QString("Missing -98976 values, must have 1024"));
+    QCOMPARE(log.entries().first().text, QString("Missing -48976 values, must have 1024"));
     QCOMPARE(table.size(), 1024);
 }
 

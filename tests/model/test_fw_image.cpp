@@ -3,6 +3,7 @@
 #include "fw_image.h"
 #include "fw_image_text.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 class test_fw_image : public QObject
@@ -12,6 +13,7 @@ class test_fw_image : public QObject
 private slots:
     void check_data();
     void check();
+    void limits();
 };
 
 void test_fw_image::check_data()
@@ -48,6 +50,9 @@ void test_fw_image::check_data()
                                           << "line 2: a line follows the end-of-file record";
     QTest::newRow("no end record")
         << fw_text::image(2).replace(end, "") << "the image has no end-of-file record";
+    QTest::newRow("no data record")
+        << fw_text::address_record + "\n" + fw_text::record(0, 0, {}) + "\n" + end
+        << "the image holds no data record";
     QTest::newRow("empty") << QByteArray() << "the image has no end-of-file record";
     QTest::newRow("binary") << QByteArray::fromHex("7f454c460201010000")
                             << "the image has no end-of-file record";
@@ -61,6 +66,27 @@ void test_fw_image::check()
     QCOMPARE(result.valid, problem.isEmpty());
     QVERIFY2(fw_image::describe(result).startsWith(problem),
              qPrintable(fw_image::describe(result)));
+}
+
+void test_fw_image::limits()
+{
+    // 1 MiB of data in 16-byte records, in a file of exactly 8 MB: taken.
+    const QByteArray full = fw_text::padded(fw_text::image(65536, true), 8 * 1000 * 1000);
+    QTemporaryDir dir;
+    const QString name = dir.filePath("RQ7_QUIL_full.hex");
+    QVERIFY(fw_text::write_file(name, full));
+    QCOMPARE(fw_image::too_large(name), QString());
+    const fw_image::check_result checked = fw_image::check(full);
+    QVERIFY2(checked.valid, qPrintable(fw_image::describe(checked)));
+
+    // One byte more of either: refused.
+    QVERIFY(fw_text::write_file(name, "#" + full));
+    QCOMPARE(fw_image::too_large(name),
+             name + " is larger than 8 MB (8000001 bytes), the limit for a firmware image");
+    const QByteArray one_more = fw_text::record(0, 0, "x") + "\n";
+    QCOMPARE(fw_image::describe(fw_image::check(one_more + fw_text::image(65536))),
+             QString("the records carry more than 1 MiB of data, the limit for a firmware "
+                     "image"));
 }
 
 QTEST_APPLESS_MAIN(test_fw_image)

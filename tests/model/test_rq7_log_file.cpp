@@ -68,7 +68,10 @@ private slots:
     void overlong_line_with_good_start_is_a_sample();
     void binary_junk_does_not_crash();
     void damaged_lines_are_not_samples();
+    void junk_between_samples_is_counted();
     void missing_file_leaves_store();
+    void no_log_leaves_store_data();
+    void no_log_leaves_store();
     void tempfile_failure_is_reported();
 
 private:
@@ -363,7 +366,8 @@ void test_rq7_log_file::binary_junk_does_not_crash()
     rq7_log_reader reader(log, marks);
     const int lines = junk.count('\n') + 3;
     QCOMPARE(reader.parse(name), rq7_log_reader::p_parsed);
-    QCOMPARE(capture.count("Could not parse line in log:", QtCriticalMsg), reader.bad_lines());
+    QCOMPARE(capture.count("Could not parse line in log:", QtCriticalMsg),
+             qMin(reader.bad_lines(), rq7_log_reader::max_reported_lines));
     QVERIFY(reader.bad_lines() <= lines);
     QVERIFY(log.size() <= lines);
     QCOMPARE(marks.size(), log.size());
@@ -394,6 +398,35 @@ void test_rq7_log_file::damaged_lines_are_not_samples()
     QCOMPARE(marks.at(1), 1u);
 }
 
+void test_rq7_log_file::junk_between_samples_is_counted()
+{
+    // Another program's text between good samples: ten lines are reported, the rest counted.
+    const QString name = path("p.vklog");
+    QByteArray bytes = rq7_frame::csv_header_bytes();
+    QVector<rq7_frame> frames;
+    for (int i = 0; i < 40; ++i) {
+        frames.append(frame_at(1700000000000 + 13 * i, quint32(i)));
+        bytes += csv(frames.last());
+        if (i == 19)
+            for (int junk = 0; junk < 10000; ++junk)
+                bytes += "x\r\n";
+    }
+    write_bytes(name, bytes);
+    log_capture capture;
+    rq7_log log;
+    tsafe_qvector<unsigned int> marks;
+    rq7_log_reader reader(log, marks);
+    QCOMPARE(reader.parse(name), rq7_log_reader::p_parsed);
+    QCOMPARE(log.size(), frames.size());
+    for (int i = 0; i < frames.size(); ++i)
+        QCOMPARE(log.at(i), frames[i]);
+    QCOMPARE(reader.bad_lines(), 10000);
+    QCOMPARE(reader.first_bad_line(), 22); // the header, 20 samples, then the junk
+    QCOMPARE(capture.entries().size(), 11);
+    QCOMPARE(capture.count("Could not parse line in log: x", QtCriticalMsg), 10);
+    QCOMPARE(capture.entries().last().text, "9990 more lines of " + name + " could not be read");
+}
+
 void test_rq7_log_file::missing_file_leaves_store()
 {
     rq7_log log;
@@ -404,6 +437,46 @@ void test_rq7_log_file::missing_file_leaves_store()
     QCOMPARE(reader.parse(path("missing.vklog")), rq7_log_reader::p_cannot_open_file);
     QCOMPARE(log.size(), 1);
     QCOMPARE(marks.size(), 1);
+}
+
+void test_rq7_log_file::no_log_leaves_store_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message"); // besides the damaged lines
+    QTest::newRow("empty") << QByteArray() << QString();
+    QTest::newRow("text of another program")
+        << QByteArray(5000, 'x').replace("xxxxx", "xxxx\n") << "990 more lines of";
+    QTest::newRow("comments and column header only")
+        << "[rq7_log]\r\n# nothing yet\r\n" + rq7_frame::csv_header_bytes() << QString();
+    QByteArray section = "[rq7_vars]\r\n";
+    while (section.size() <= 1000 * 1000)
+        section += "ints\\1\\RPM%20scaler=12\r\n";
+    QTest::newRow("settings section over 1 MB")
+        << section + "[rq7_log]\r\n"
+        << "q.vklog is larger than 1 MB, the limit for a settings file; it was not loaded";
+}
+
+void test_rq7_log_file::no_log_leaves_store()
+{
+    // The log shown stays until a file brings a sample or a settings section.
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    const QString name = path("q.vklog");
+    write_bytes(name, bytes);
+    rq7_log log;
+    tsafe_qvector<unsigned int> marks;
+    log.append(frame_at(1, 1));
+    marks.append(1);
+    int settings = 0;
+    log_capture capture;
+    rq7_log_reader reader(log, marks, [&](const QString&) { ++settings; });
+    QCOMPARE(reader.parse(name), rq7_log_reader::p_not_a_log);
+    QCOMPARE(log.size(), 1);
+    QCOMPARE(marks.size(), 1);
+    QCOMPARE(settings, 0);
+    QVERIFY(capture.count("Could not parse line in log:") <= rq7_log_reader::max_reported_lines);
+    if (!message.isEmpty())
+        QVERIFY2(capture.contains(message, QtCriticalMsg), qPrintable(capture.dump()));
 }
 
 void test_rq7_log_file::tempfile_failure_is_reported()

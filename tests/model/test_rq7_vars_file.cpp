@@ -62,6 +62,7 @@ private slots:
     void damaged_entries_keep_the_current_value();
     void unusable_files_change_nothing_data();
     void unusable_files_change_nothing();
+    void files_over_1_mb_are_not_read();
 
 private:
     QString path(const QString& name) const { return dir.filePath(name); }
@@ -286,6 +287,35 @@ void test_rq7_vars_file::unusable_files_change_nothing()
     QVERIFY(!vars.initialized);
     QCOMPARE(vars.ints[i_rpm_scaler], 3u);
     QVERIFY(warnings.isEmpty());
+}
+
+void test_rq7_vars_file::files_over_1_mb_are_not_read()
+{
+    // A real settings file, made exactly 1 MB long by a section that is not read.
+    rq7_vars written(nullptr);
+    fill_everything(written);
+    const QString name = path("big.vkini");
+    QVERIFY(written.vars_to_file(name));
+    QByteArray text = file_text(name) + "[padding]\nx=";
+    text += QByteArray(1000 * 1000 - text.size() - 1, 'a') + "\n";
+    write_text(name, text);
+    QCOMPARE(QFileInfo(name).size(), 1000 * 1000);
+
+    rq7_vars read(nullptr);
+    QList<QString> warnings;
+    QVERIFY(read.file_to_vars(name, warnings));
+    QCOMPARE(read.tables, written.tables);
+    QCOMPARE(read.ints, written.ints);
+
+    write_text(name, text + "a");
+    rq7_vars refused(nullptr);
+    log_capture log;
+    QVERIFY(!refused.file_to_vars(name, warnings));
+    QCOMPARE(log.entries().size(), 1);
+    QCOMPARE(log.entries().first().text,
+             name + " is larger than 1 MB (1000001 bytes), the limit for a settings file; it "
+                    "was not read");
+    QVERIFY(!refused.initialized);
 }
 
 QTEST_GUILESS_MAIN(test_rq7_vars_file)

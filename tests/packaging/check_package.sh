@@ -61,6 +61,12 @@ contents)
     zcat "$man1/quorvane.1.gz" | grep -q '^\\fB\\-\\-simulate\\fR' || fail "quorvane(1) lacks --simulate"
     zcat "$man1/quorvane.1.gz" | grep -q 'FILE' || fail "quorvane(1) does not describe FILE"
     zcat "$man1/quorvane-cli.1.gz" | grep -q '^\\fBinfo\\fR' || fail "quorvane-cli(1) lacks info"
+    zcat "$man1/quorvane-cli.1.gz" | grep -q '^\\fBdoctor\\fR' || fail "quorvane-cli(1) lacks doctor"
+    zcat "$man1/quorvane-cli.1.gz" | grep -q 'a local file or folder could not be written' ||
+        fail "quorvane-cli(1) lacks exit code 4"
+    # ModemManager is told to leave the unit's bridge alone.
+    grep -q 'ENV{ID_MM_DEVICE_IGNORE}="1"' "$scratch/root/usr/lib/udev/rules.d/70-quorvane.rules" ||
+        fail "the udev rule does not keep ModemManager away"
     # Every icon is a PNG of its folder's size.
     for png in "$scratch"/root/usr/share/icons/hicolor/*/apps/quorvane.png; do
         size=$(basename "$(dirname "$(dirname "$png")")")

@@ -46,6 +46,16 @@ inline QByteArray image(int data_records, bool with_address_record = false)
     return text + end_record + '\n';
 }
 
+/// `text` behind comment lines that make it exactly `size` bytes long.
+inline QByteArray padded(const QByteArray& text, int size)
+{
+    QByteArray comments;
+    while (size - text.size() - comments.size() > 160)
+        comments += "# " + QByteArray(77, '-') + '\n';
+    comments += '#' + QByteArray(size - text.size() - comments.size() - 2, '-') + '\n';
+    return comments + text;
+}
+
 inline bool write_file(const QString& name, const QByteArray& text)
 {
     QFile file(name);
