@@ -31,6 +31,7 @@
 #include "unfinished_edits.h"
 #include "unit_backups.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 // The icons are compiled into this library; a static library has to register them itself.
@@ -47,6 +48,9 @@ MainWindow::MainWindow(QWidget* parent)
     , conv(new converter(this))
 {
     init_resources();
+    // Settings files record the version of the program that wrote them.
+    if (QCoreApplication::applicationVersion().isEmpty())
+        QCoreApplication::setApplicationVersion(QUORVANE_VERSION);
     ui->setupUi(this);
     qInfo("Quorvane version %s %x", QUORVANE_VERSION,
           settings_files::version_number(QUORVANE_VERSION));
