@@ -2,6 +2,8 @@
 
 #include "table_grapher.h"
 
+#include <mgl2/qmathgl.h>
+
 #include <QDebug>
 #include <QMouseEvent>
 #include <QResizeEvent>
@@ -45,33 +47,48 @@ void tune_rendering()
 } // namespace
 
 table_graph::table_graph(QWidget* parent)
-    : QMathGL(parent)
-    , grapher(new table_grapher(this))
+    : QWidget(parent)
+    , grapher(new table_grapher)
     , next_hint(hint_interval_ms)
 {
-    // MathGL's widget starts with an 800 x 600 canvas, about 17 MB of drawing buffers, and the
-    // window has four graphs on pages the user may never open. The canvas shrinks to a pixel
-    // here and takes the graph's own size when the graph is first shown (resizeEvent).
-    mgl_set_size(getGraph(), 1, 1);
-    tune_rendering();
-    // The view changes only by the click rule and the canvas only by the resize rule.
-    autoResize = false;
-    enableMouse = false;
-    enableWheel = false;
-    setRotate(false);
-    setZoom(false);
-    setDotsPreview(false);
     setMouseTracking(true); // the hints follow the pointer with no button pressed
-    setSize(0, 0);
-    // MathGL's widget keeps its canvas size as its minimum size (800 x 600 at first), which
-    // would stop a layout from ever shrinking the graph.
-    setMinimumSize(0, 0);
-    setTet(60);
-    setPhi(330);
-    setZoomScl(0.71);
-    zoomOut();
+}
+
+table_graph::~table_graph()
+{
+    if (!view)
+        delete grapher;
+}
+
+HMGL table_graph::canvas() const
+{
+    return view ? view->getGraph() : nullptr;
+}
+
+void table_graph::create_view()
+{
+    tune_rendering();
+    view = new QMathGL(this);
+    // The view changes only by the click rule and the canvas only by the resize rule; the
+    // clicks and the pointer reach this widget, not MathGL's.
+    view->setAttribute(Qt::WA_TransparentForMouseEvents);
+    view->autoResize = false;
+    view->enableMouse = false;
+    view->enableWheel = false;
+    view->setRotate(false);
+    view->setZoom(false);
+    view->setDotsPreview(false);
+    view->setTet(view_tet);
+    view->setPhi(view_phi);
+    view->setZoomScl(0.71);
+    view->zoomOut();
     // MathGL's widget owns the drawing from here on and deletes it with itself.
-    setDraw(grapher);
+    view->setDraw(grapher);
+    view->setGeometry(rect());
+    fit_canvas(true);
+    view->show();
+    redraw_on_show = false;
+    view->update();
 }
 
 void table_graph::set_value(double value, int col, int row)
@@ -105,18 +122,20 @@ void table_graph::data_resize(int cols, int rows)
 // Three of the four graphs sit on hidden pages: they render when they are shown.
 void table_graph::request_redraw()
 {
-    if (isVisible())
-        update();
+    if (view && isVisible())
+        view->update();
     else
         redraw_on_show = true;
 }
 
 void table_graph::showEvent(QShowEvent* event)
 {
-    QMathGL::showEvent(event);
-    if (redraw_on_show) {
+    QWidget::showEvent(event);
+    if (!view) {
+        create_view();
+    } else if (redraw_on_show) {
         redraw_on_show = false;
-        update();
+        view->update();
     }
 }
 
@@ -127,7 +146,9 @@ bool table_graph::in_left_half(double x) const
 
 void table_graph::mouseReleaseEvent(QMouseEvent* event)
 {
-    setPhi(getPhi() + (in_left_half(event->localPos().x()) ? -turn_degrees : turn_degrees));
+    view_phi += in_left_half(event->localPos().x()) ? -turn_degrees : turn_degrees;
+    if (view)
+        view->setPhi(view_phi);
     event->accept();
     hints_on = false;
 }
@@ -141,18 +162,27 @@ void table_graph::mouseMoveEvent(QMouseEvent* event)
         QToolTip::showText(at, hint, this, rect(), hint_duration_ms);
         next_hint.setRemainingTime(hint_interval_ms);
     }
-    QMathGL::mouseMoveEvent(event);
+    QWidget::mouseMoveEvent(event);
 }
 
 void table_graph::resizeEvent(QResizeEvent* event)
 {
-    const QSize size = event->size();
-    if (std::abs(size.width() - last_width) <= resize_slack_px &&
-        std::abs(size.height() - last_height) <= resize_slack_px)
+    QWidget::resizeEvent(event);
+    if (!view)
         return;
-    last_width = size.width();
-    last_height = size.height();
-    const QSize minimum = minimumSize();
-    setSize(last_width, last_height);
-    setMinimumSize(minimum);
+    view->setGeometry(rect());
+    fit_canvas(false);
+}
+
+void table_graph::fit_canvas(bool always)
+{
+    if (!always && std::abs(width() - last_width) <= resize_slack_px &&
+        std::abs(height() - last_height) <= resize_slack_px)
+        return;
+    last_width = width();
+    last_height = height();
+    // MathGL's widget keeps its canvas size as its minimum size, which would stop a layout
+    // from ever shrinking the graph.
+    view->setSize(last_width, last_height);
+    view->setMinimumSize(0, 0);
 }

@@ -10,8 +10,7 @@ const int band_duties[] = {5, 15, 25, 35, 46, 57, 75, 85, 95};
 
 } // namespace
 
-table_grapher::table_grapher(QMathGL* owner)
-    : graph(owner)
+table_grapher::table_grapher()
 {
     mgl_data_create(&data, 16, 16, 1);
     for (int i = 0; i < 9; ++i) {

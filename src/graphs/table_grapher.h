@@ -7,12 +7,10 @@
 #include <mgl2/mgl.h>
 #include <mgl2/wnd.h>
 
-class QMathGL;
-
 class table_grapher : public mglDraw
 {
 public:
-    explicit table_grapher(QMathGL* graph);
+    table_grapher();
 
     int Draw(mglGraph* gr) override;
     void Reload() override {}
@@ -20,8 +18,6 @@ public:
 
     /// Duty of column i, row j counted from the bottom, at i + j * nx.
     mglData data;
-    /// The widget that shows this drawing.
-    QMathGL* graph;
     /// Band colours of the duties 5, 15, ..., 95, as the table colours its cells.
     QColor band_colors[9];
 };

@@ -20,7 +20,7 @@ double at(const table_graph& graph, int x, int y)
 
 int canvas_width(table_graph& graph)
 {
-    return mgl_get_width(graph.getGraph());
+    return mgl_get_width(graph.canvas());
 }
 
 /// Pixels within `tolerance` of `color` in each channel.
@@ -58,6 +58,7 @@ private slots:
     void clicks_turn_the_view_and_end_the_hints();
     void small_resizes_keep_the_canvas();
     void renders_the_bands();
+    void builds_the_canvas_when_first_shown();
 
 private:
     std::unique_ptr<table_graph> graph;
@@ -111,8 +112,8 @@ void test_table_graph::cells_land_in_the_grid()
 
 void test_table_graph::clicks_turn_the_view_and_end_the_hints()
 {
-    QCOMPARE(graph->getPhi(), 330);
-    QCOMPARE(graph->getTet(), 60);
+    QCOMPARE(graph->phi(), 330);
+    QCOMPARE(graph->tet(), 60);
     QTest::qWait(300); // the first hint waits a moment after construction
     move_to(*graph, QPoint(20, 150));
     QVERIFY(QToolTip::isVisible());
@@ -124,16 +125,16 @@ void test_table_graph::clicks_turn_the_view_and_end_the_hints()
     QCOMPARE(QToolTip::text(), QString("Click to rotate right"));
 
     QTest::mouseClick(graph.get(), Qt::LeftButton, {}, QPoint(199, 150));
-    QCOMPARE(graph->getPhi(), 320);
+    QCOMPARE(graph->phi(), 320);
     QTest::mouseClick(graph.get(), Qt::LeftButton, {}, QPoint(200, 150));
     QTest::mouseClick(graph.get(), Qt::LeftButton, {}, QPoint(390, 10));
-    QCOMPARE(graph->getPhi(), 340);
+    QCOMPARE(graph->phi(), 340);
     // Dragging does not turn the view by itself: only the release counts.
     QTest::mousePress(graph.get(), Qt::LeftButton, {}, QPoint(10, 10));
     move_to(*graph, QPoint(200, 200));
     QTest::mouseRelease(graph.get(), Qt::LeftButton, {}, QPoint(300, 250));
-    QCOMPARE(graph->getPhi(), 350);
-    QCOMPARE(graph->getTet(), 60);
+    QCOMPARE(graph->phi(), 350);
+    QCOMPARE(graph->tet(), 60);
 
     QToolTip::hideText();
     QTRY_VERIFY(!QToolTip::isVisible());
@@ -152,7 +153,7 @@ void test_table_graph::small_resizes_keep_the_canvas()
     graph->resize(420, 300);
     QCOMPARE(canvas_width(*graph), 420);
     graph->resize(420, 280);
-    QCOMPARE(mgl_get_height(graph->getGraph()), 280);
+    QCOMPARE(mgl_get_height(graph->canvas()), 280);
 }
 
 void test_table_graph::renders_the_bands()
@@ -168,6 +169,25 @@ void test_table_graph::renders_the_bands()
     const QImage peak = graph->grab().toImage();
     QVERIFY(count_near(peak, highest, 12) > 0);
     QVERIFY(count_near(peak, lowest, 2) > 5000);
+}
+
+void test_table_graph::builds_the_canvas_when_first_shown()
+{
+    table_graph hidden;
+    hidden.resize(300, 200);
+    QVector<double> values(256, 0);
+    values[100] = 100;
+    hidden.set_values(values, 16, 16);
+    QVERIFY(!hidden.canvas());
+    // Turned before it was ever shown: the view starts at the angle the clicks left.
+    QTest::mouseClick(&hidden, Qt::LeftButton, {}, QPoint(10, 100));
+    QCOMPARE(hidden.phi(), 320);
+
+    hidden.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&hidden));
+    QVERIFY(hidden.canvas());
+    QCOMPARE(mgl_get_width(hidden.canvas()), 300);
+    QVERIFY(count_near(hidden.grab().toImage(), QColor(255, 127, 127), 12) > 0);
 }
 
 QTEST_MAIN(test_table_graph)
