@@ -145,11 +145,6 @@ function(quorvane_test name)
     target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
     quorvane_warnings(${name})
-    if(QUORVANE_SANITIZE OR QUORVANE_TSAN)
-        # The suites' own code, optimised less: the sanitizers check it all the same, and it
-        # compiles a fifth faster. The code under test keeps the build's optimisation.
-        target_compile_options(${name} PRIVATE -O1)
-    endif()
     add_test(NAME ${name} COMMAND ${name})
     set(env "QT_QPA_PLATFORM=offscreen"
             "QUORVANE_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data"
