@@ -10,6 +10,8 @@
 #include <QTableWidget>
 #include <QVector>
 
+#include <functional>
+
 class QFrame;
 class converter;
 class duty_table_delegate;
@@ -24,6 +26,9 @@ public:
 
     /// Shared with the other tables and owned by the window; the byte conversions need it.
     converter* conv = nullptr;
+    /// Set by the window: opens help with scripting from a script's error box, which offers no
+    /// Help button while this is empty.
+    std::function<void()> open_script_help;
 
     /// RPM breakpoint of column `index` for a maximum engine speed (a multiple of 500).
     static int calc_horz_axis(int max_rpm, int index);
