@@ -11,6 +11,7 @@
 #include "debug_log.h"
 #include "debug_log_panel.h"
 #include "firmware_panel.h"
+#include "help_panel.h"
 #include "hotplug_monitor.h"
 #include "live_log_recorder.h"
 #include "live_view.h"
@@ -104,6 +105,7 @@ void MainWindow::build_panels()
     edits->follow_fields();
     kept = std::make_unique<preferences>(preferences::holders{
         files.get(), debug_log.get(), recorder.get(), ranges.get(), inputs.get(), changes.get()});
+    help = std::make_unique<help_panel>(*ui, this, *connection, this);
 }
 
 void MainWindow::connect_panels()

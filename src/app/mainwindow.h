@@ -18,6 +18,7 @@
 //   firmware_panel, unit_backups   firmware update and Reset; backups before overwriting
 //   debug_log_panel                the Debug Log page and file
 //   table_wizard                   the settings wizard's run
+//   help_panel                     Help menu: the user guide (F1) and the About box
 //
 // The public functions below are the window's own interface (start-up, files named on the
 // command line) and a thin façade over the panels for tests and tools.
@@ -44,6 +45,7 @@ class connection_panel;
 class converter;
 class debug_log_panel;
 class firmware_panel;
+class help_panel;
 class hotplug_monitor;
 class live_log_recorder;
 class live_view;
@@ -128,4 +130,5 @@ private:
     std::unique_ptr<debug_log_panel> debug_log;
     std::unique_ptr<table_wizard> wizard;
     std::unique_ptr<preferences> kept;
+    std::unique_ptr<help_panel> help;
 };
