@@ -3,6 +3,7 @@
 #include "axis_ranges.h"
 #include "connect_slots_by_name.h"
 #include "converter.h"
+#include "guide_sections.h"
 #include "message_box.h"
 #include "output_modes.h"
 #include "settings_wizard.h"
@@ -40,9 +41,10 @@ void table_wizard::on_btn_settings_wizard_clicked()
     if (pages.vertical_source(t_main) != 0) {
         const QString text = "The settings wizard needs the main table on the MAP sensor";
         qWarning().noquote() << text;
-        message_box::show(window, QMessageBox::Information, text,
-                          "The main table's vertical axis is an analog input. Set it to the MAP "
-                          "sensor to build the table with the wizard; nothing was changed.");
+        message_box::show_with_help(
+            guide_sections::wizard, window, QMessageBox::Information, text,
+            "The main table's vertical axis is an analog input. Set it to the MAP "
+            "sensor to build the table with the wizard; nothing was changed.");
         return;
     }
     // The axis reaches one PSI beyond each point, whatever unit the pressures are shown in.
