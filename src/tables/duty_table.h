@@ -10,7 +10,10 @@
 #include <QTableWidget>
 #include <QVector>
 
+#include <functional>
+
 class QFrame;
+class QUndoStack;
 class converter;
 class duty_table_delegate;
 
@@ -44,6 +47,23 @@ public:
     /// Every cell's value, in cell-block order.
     QVector<double> cell_values() const;
 
+    /// One cell's duty as the unit stores it (0..1023, 1023 = 100 %).
+    struct cell_count
+    {
+        int row = 0;
+        int column = 0;
+        quint16 count = 0;
+    };
+    /// Every cell's duty count, row by row from the top, left to right within a row.
+    QVector<quint16> counts() const;
+    /// Sets cells as the program does (no undo step), announced as one bulk change.
+    void load_counts(const QVector<cell_count>& cells);
+    /// Sets cells as one user edit: one undo step named `what` ("take the other value").
+    void set_cells(const QVector<cell_count>& cells, const QString& what);
+    /// From now on every user edit is pushed onto `stack` as one step, named after `name`
+    /// ("paste into Main table"); null records nothing.
+    void set_undo_stack(QUndoStack* stack, const QString& name);
+
     /// Moves the live-position lines to a point of the table, at most ten times a second.
     void set_highlight_position(quint16 rpm, double value);
 
@@ -67,6 +87,10 @@ public slots:
 private slots:
     void on_cellChanged(int row, int column);
 
+protected:
+    /// A typed value reaches its cell here: one undo step.
+    void commitData(QWidget* editor) override;
+
 private:
     void build();
     void make_header_font();
@@ -82,6 +106,11 @@ private:
     bool paste_single(const QString& part);
     void paste_block(const QStringList& parts, int rows, int cols);
     void show_script_error(const QString& script, const QString& error);
+    /// Runs one user edit and pushes what it changed as one undo step named `what`.
+    void record_edit(const QString& what, const std::function<void()>& edit);
+    void clear_selected();
+    void paste_clipboard();
+    void run_script(const QString& script);
 
     duty_table_delegate* delegate = nullptr;
     int highlight_y = 0;
@@ -92,4 +121,7 @@ private:
     QDeadlineTimer next_highlight_update;
     bool highlight_visible = false;
     QString last_script;
+    QUndoStack* undo_stack = nullptr;
+    QString undo_name;
+    bool recording = false;
 };
