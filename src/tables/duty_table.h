@@ -64,6 +64,13 @@ public:
     /// ("paste into Main table"); null records nothing.
     void set_undo_stack(QUndoStack* stack, const QString& name);
 
+    /// Marks a cell that differs from a compared file or unit: outlined, with `other` (the
+    /// other side's value) in its tooltip. An empty `other` takes the mark away.
+    void set_mark(int row, int column, const QString& other);
+    void clear_marks();
+    QString mark(int row, int column) const;
+    bool has_marks() const { return marked > 0; }
+
     /// Moves the live-position lines to a point of the table, at most ten times a second.
     void set_highlight_position(quint16 rpm, double value);
 
@@ -90,6 +97,8 @@ private slots:
 protected:
     /// A typed value reaches its cell here: one undo step.
     void commitData(QWidget* editor) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     void build();
@@ -124,4 +133,6 @@ private:
     QUndoStack* undo_stack = nullptr;
     QString undo_name;
     bool recording = false;
+    QVector<QString> marks; // by row * columnCount + column
+    int marked = 0;
 };

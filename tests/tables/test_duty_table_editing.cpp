@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QToolTip>
 #include <QUndoStack>
 #include <QtTest>
 
@@ -48,6 +49,7 @@ private slots:
     void each_edit_is_one_undo_step_data();
     void each_edit_is_one_undo_step();
     void program_changes_are_no_undo_steps();
+    void marks_show_the_other_value();
 
 private:
     // Sends the platform's standard key sequence to the table, as a user would.
@@ -416,6 +418,29 @@ void test_duty_table_editing::program_changes_are_no_undo_steps()
     press(QKeySequence::Delete);
     QCOMPARE(table->item(3, 3)->text(), QString("0"));
     QCOMPARE(stack.count(), 0);
+}
+
+void test_duty_table_editing::marks_show_the_other_value()
+{
+    table->set_mark(3, 4, "55 %");
+    table->set_mark(3, 4, "56 %");
+    table->set_mark(16, 0, "outside"); // ignored
+    QVERIFY(table->has_marks());
+    QCOMPARE(table->mark(3, 4), QString("56 %"));
+    // The mark stays on its place while the cell is edited.
+    select(3, 4, 3, 4);
+    press(QKeySequence::Delete);
+    QCOMPARE(table->mark(3, 4), QString("56 %"));
+    const QRect cell = table->visualRect(table->model()->index(3, 4));
+    QHelpEvent tip(QEvent::ToolTip, cell.center(), table->viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(table->viewport(), &tip);
+    QTRY_COMPARE(QToolTip::text(), QString("Other value: 56 %"));
+    table->set_mark(3, 4, QString());
+    QVERIFY(!table->has_marks());
+    table->set_mark(0, 0, "1 %");
+    table->clear_marks();
+    QVERIFY(!table->has_marks());
+    QCOMPARE(table->mark(0, 0), QString());
 }
 
 QTEST_MAIN(test_duty_table_editing)
