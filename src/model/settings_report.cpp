@@ -67,6 +67,12 @@ QString volts(quint16 counts)
     return QString("%1 V").arg(counts / 204.6, 0, 'f', 2);
 }
 
+/// Both sides' records of a table; false when either holds no valid record.
+bool both(const QByteArray& record_a, const QByteArray& record_b, table_record& a, table_record& b)
+{
+    return table_record::decode(record_a, a) && table_record::decode(record_b, b);
+}
+
 } // namespace
 
 settings_report::settings_report(const QList<QByteArray>& tables_, const QList<quint32>& ints_,
@@ -215,19 +221,13 @@ settings_report::parameter_differences(const settings_report& other) const
     return out;
 }
 
-bool settings_report::records(int table, const settings_report& other, table_record& a,
-                              table_record& b) const
-{
-    return table_record::decode(tables[table], a) && table_record::decode(other.tables[table], b);
-}
-
 QList<settings_report::cell_difference>
 settings_report::cell_differences(const settings_report& other) const
 {
     QList<cell_difference> out;
     for (int table : {t_main, t_aux, t_gpo1, t_gpo2}) {
         table_record a, b;
-        if (!records(table, other, a, b))
+        if (!both(tables[table], other.tables[table], a, b))
             continue;
         for (int row = 0; row < table_record::rows; ++row) {
             for (int column = 0; column < table_record::columns; ++column) {
@@ -251,7 +251,7 @@ settings_report::table_differences(const settings_report& other) const
         table_difference d;
         d.table = table_labels[table];
         table_record a, b;
-        if (!records(table, other, a, b)) {
+        if (!both(tables[table], other.tables[table], a, b)) {
             d.unreadable = tables[table] != other.tables[table];
             if (d.unreadable)
                 out.append(d);

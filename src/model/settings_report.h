@@ -11,7 +11,6 @@
 #include <memory>
 
 class converter;
-struct table_record;
 
 class settings_report
 {
@@ -95,8 +94,6 @@ private:
     void describe_calibration(QList<parameter>& out) const;
     void describe_table(int table, QList<parameter>& out) const;
     QString vertical_text(int source, quint16 counts) const;
-    /// Both sides' records of a table; false when either holds no valid record.
-    bool records(int table, const settings_report& other, table_record& a, table_record& b) const;
     std::unique_ptr<converter> boost_converter() const;
 
     QList<QByteArray> tables;
