@@ -1,10 +1,17 @@
 #include "debug_log_panel.h"
 
+#include "ui_mainwindow.h"
+
+#include "connect_slots_by_name.h"
 #include "debug_log.h"
 
+#include <QDesktopServices>
+#include <QFontDatabase>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QThread>
+#include <QUrl>
 
 debug_log_panel::debug_log_panel(QPlainTextEdit* view_, QObject* parent)
     : QObject(parent)
@@ -13,10 +20,36 @@ debug_log_panel::debug_log_panel(QPlainTextEdit* view_, QObject* parent)
     view->setMaximumBlockCount(max_view_lines);
 }
 
+debug_log_panel::debug_log_panel(Ui::MainWindow& ui, QObject* form_root, QObject* parent)
+    : debug_log_panel(ui.debug_log_text, parent)
+{
+    setObjectName("debug_log_panel");
+    file_name_field = ui.debug_log_file_name;
+    // Log lines carry aligned time stamps and hex dumps.
+    view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    connect_slots_by_name(this, form_root);
+}
+
 void debug_log_panel::set_file_name(const QString& name)
 {
     log_file_name = name;
     log_file.set_file_name(name);
+    if (file_name_field)
+        file_name_field->setText(name);
+}
+
+void debug_log_panel::when_update_log(QtMsgType type, QString formatted)
+{
+    // The file is written on the thread that logged, so that nothing is lost when a fatal
+    // message ends the program while earlier lines still wait for the window's thread.
+    add_line(type, formatted);
+    if (type == QtFatalMsg)
+        on_open_debug_log_file_clicked(); // the program ends when this message returns
+}
+
+void debug_log_panel::on_open_debug_log_file_clicked()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(log_file_name));
 }
 
 void debug_log_panel::add_line(QtMsgType type, const QString& line)

@@ -2,7 +2,8 @@
 // debug log file at once, on the thread that logged it, and into the log view on the window's
 // thread. Lines from other threads are shown in batches, at most one append per pass of the
 // window's event loop, and the view keeps only the newest max_view_lines: read/write tracing
-// or a flood of messages costs the window little and its memory stays bounded.
+// or a flood of messages costs the window little and its memory stays bounded. Open Log File
+// shows the file in the desktop's viewer, as a fatal message does before the program ends.
 #pragma once
 
 #include "debug_log_file.h"
@@ -13,6 +14,10 @@
 #include <atomic>
 #include <mutex>
 
+namespace Ui {
+class MainWindow;
+}
+class QLineEdit;
 class QPlainTextEdit;
 
 class debug_log_panel : public QObject
@@ -26,7 +31,10 @@ public:
 
     /// Shows lines in `view`, which lives on this object's thread.
     debug_log_panel(QPlainTextEdit* view, QObject* parent);
+    /// The Debug Log page of the window's form.
+    debug_log_panel(Ui::MainWindow& ui, QObject* form_root, QObject* parent);
 
+    /// The debug log file, also shown on the page.
     void set_file_name(const QString& name);
     QString file_name() const { return log_file_name; }
 
@@ -38,9 +46,16 @@ public:
 public slots:
     /// Appends the lines waiting for the view.
     void show_pending();
+    /// Writes one formatted line as add_line does; a fatal one also opens the file in the
+    /// viewer, since the program ends when the message returns. Callable from any thread.
+    void when_update_log(QtMsgType type, QString formatted);
+
+private slots:
+    void on_open_debug_log_file_clicked();
 
 private:
     QPlainTextEdit* view;
+    QLineEdit* file_name_field = nullptr;
     QString log_file_name;
     debug_log_file log_file;
     std::atomic<bool> file_failure_shown{false};

@@ -1,34 +1,36 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "analog_inputs.h"
+#include "axis_ranges.h"
+#include "change_sets.h"
+#include "change_tracker.h"
+#include "connection_panel.h"
 #include "converter.h"
 #include "d2xx_backend.h"
 #include "debug_log.h"
-#include "duty_table.h"
+#include "debug_log_panel.h"
+#include "firmware_panel.h"
 #include "hotplug_monitor.h"
+#include "live_log_recorder.h"
+#include "live_view.h"
+#include "map_calibration.h"
+#include "message_box.h"
+#include "output_modes.h"
+#include "output_overrides.h"
+#include "preferences.h"
 #include "rq7_controller.h"
 #include "rq7_worker.h"
+#include "settings_backup.h"
+#include "settings_file_panel.h"
 #include "sim_backend.h"
-#include "vertical_label.h"
+#include "table_pages.h"
+#include "table_record.h"
+#include "table_wizard.h"
+#include "unfinished_edits.h"
+#include "unit_backups.h"
 
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QDoubleSpinBox>
-#include <QFontDatabase>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QSpinBox>
-
-namespace {
-
-/// A widget of one table page, null where that page has none (the GPO pages have no limits).
-template <typename T>
-T* page_widget(const QObject* window, const QString& prefix, const char* name)
-{
-    return window->findChild<T*>(prefix + name);
-}
-
-} // namespace
+#include <QFileInfo>
 
 // The icons are compiled into this library; a static library has to register them itself.
 // (Outside any namespace: the macro declares the resource's registration function.)
@@ -42,126 +44,111 @@ MainWindow::MainWindow(QWidget* parent)
     , ui(new Ui::MainWindow)
     , controller(new rq7_controller)
     , conv(new converter(this))
-    , hotplug(nullptr)
-    , led_label(nullptr)
-    , connection_status(nullptr)
 {
     init_resources();
     ui->setupUi(this);
-    setWindowTitle(title_base());
-    red_icon = QIcon(":/icon/redled.ico");
-    green_icon = QIcon(":/icon/greenled.ico");
-    yellow_icon = QIcon(":/icon/yellowled.ico");
-    ui->act_write->setIcon(green_icon);
-    ui->act_live_log_to_file->setIcon(red_icon);
-    // Log lines carry aligned time stamps and hex dumps.
-    ui->debug_log_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-
-    own_version = version_number(QUORVANE_VERSION);
-    qInfo("Quorvane version %s %x", QUORVANE_VERSION, own_version);
-
-    collect_table_widgets();
-    connect_table_graphs();
-    init_tables();
-    watch_user_edits();
-    build_status_bar();
-    set_connected_state(false);
-    connect_worker();
-    init_calibration();
-    init_live_view();
+    qInfo("Quorvane version %s %x", QUORVANE_VERSION,
+          settings_files::version_number(QUORVANE_VERSION));
+    build_panels();
+    connect_panels();
     watch_hotplug();
-    restore_preferences();
-    init_firmware_and_log();
+    kept->restore();
+    debug_log_panel* log = debug_log.get();
+    set_debug_log_sink(
+        [log](QtMsgType type, const QString& line) { log->when_update_log(type, line); });
 }
 
 MainWindow::~MainWindow()
 {
-    save_preferences();
+    kept->save();
     set_debug_log_sink({}); // the worker's last words go to the console
     delete controller;
     delete ui;
 }
 
-rq7_worker* MainWindow::worker() const
-{
-    return controller->worker();
-}
-
-void MainWindow::connect_worker()
+/// Each panel binds its own slots and worker signals as it is built: the order of building
+/// is the order in which two panels hear the same signal (the live view before the recorder).
+void MainWindow::build_panels()
 {
     rq7_worker* w = worker();
-    connect(w, &rq7_worker::opened, this, &MainWindow::when_device_opened);
-    connect(w, &rq7_worker::closed, this, &MainWindow::when_device_closed);
-    connect(w, &rq7_worker::wrote_data, this, &MainWindow::when_wrote_data);
-    connect(w, &rq7_worker::read_data, this, &MainWindow::when_read_data);
-    connect(w, &rq7_worker::read_file, this, &MainWindow::when_read_file);
-    connect(w, &rq7_worker::fw_programmed, this, &MainWindow::when_fw_programmed);
-    connect(w, &rq7_worker::fw_progress, this, &MainWindow::when_fw_progress);
-    connect(w, &rq7_worker::log_data_ready, this, &MainWindow::when_log_data_ready);
-    connect(w, &rq7_worker::log_started, this, &MainWindow::when_log_started);
-    connect(w, &rq7_worker::log_paused, this, &MainWindow::when_log_paused);
-    connect(w, &rq7_worker::log_stopped, this, &MainWindow::when_log_stopped);
-    connect(w, &rq7_worker::log_file_failed, this, &MainWindow::when_log_file_failed);
-    connect(w, &rq7_worker::parsed_log_file, this, &MainWindow::when_parsed_log_file);
-    connect(w, &rq7_worker::log_file_refused, this, &MainWindow::when_log_file_refused);
-    connect(w, &rq7_worker::recall_data_ready, this, &MainWindow::when_recall_data_ready);
-    connect(w, &rq7_worker::map_cal_data_ready, this, &MainWindow::when_map_cal_data_ready);
-    connect(w, &rq7_worker::map_cal_failed, this, &MainWindow::when_map_cal_failed);
-    connect(w, &rq7_worker::override_failed, this, &MainWindow::when_override_failed);
-    connect(w, &rq7_worker::backed_up, this, &MainWindow::when_backed_up);
+    QStatusBar* status = statusBar();
+    changes = std::make_unique<change_sets>(this);
+    ranges = std::make_unique<axis_ranges>(*ui, this, conv, *changes, status, this);
+    tables = std::make_unique<table_pages>(this, conv, *ranges, *changes, status, this);
+    modes = std::make_unique<output_modes>(*ui, this, *tables, *changes, status, this);
+    calibration = std::make_unique<map_calibration>(*ui, this, w, conv, *changes, this);
+    overrides = std::make_unique<output_overrides>(*ui, this, w, this);
+    inputs = std::make_unique<analog_inputs>(*ui, this, conv, this);
+    connection = std::make_unique<connection_panel>(*ui, this, w, this);
+    live = std::make_unique<live_view>(*ui, this, w, conv, *tables, status, this);
+    backups = std::make_unique<unit_backups>(this, w, status, this);
+    edits = std::make_unique<unfinished_edits>(this, *changes, this);
+    tracker = std::make_unique<change_tracker>(*ui, this, w, *changes, *edits,
+                                               change_tracker::pages{tables.get(), ranges.get(),
+                                                                     modes.get(), calibration.get(),
+                                                                     live.get()},
+                                               *connection, *backups, this);
+    recorder =
+        std::make_unique<live_log_recorder>(*ui, this, w, *live, *changes, *tracker, status, this);
+    files = std::make_unique<settings_file_panel>(*ui, this, w, *changes, *tracker, *edits, status,
+                                                  this);
+    firmware = std::make_unique<firmware_panel>(*ui, this, w, *connection, *backups, this);
+    debug_log = std::make_unique<debug_log_panel>(*ui, this, this);
+    wizard = std::make_unique<table_wizard>(this, conv, *tables, *ranges, *modes, status, this);
+    // After every panel's slots, so that a value their editingFinished slots correct stays
+    // finished.
+    edits->follow_fields();
+    kept = std::make_unique<preferences>(preferences::holders{
+        files.get(), debug_log.get(), recorder.get(), ranges.get(), inputs.get(), changes.get()});
 }
 
-void MainWindow::collect_table_widgets()
+void MainWindow::connect_panels()
 {
-    // The four table pages are one arrangement under four name prefixes.
-    const char* const prefixes[] = {"aux", "main", "gpo1", "gpo2"}; // by table_index
-    for (table_index t : {t_aux, t_main, t_gpo1, t_gpo2}) {
-        const QString prefix = QString(prefixes[t]) + "_";
-        table_widgets& w = tabs[t];
-        w.table = page_widget<duty_table>(this, prefix, "table");
-        w.vert_axis = page_widget<QComboBox>(this, prefix, "vert_axis");
-        w.vert_axis_label = page_widget<VerticalLabel>(this, prefix, "vert_axis_label");
-        w.vert_axis_name = page_widget<QLabel>(this, prefix, "vert_axis_name");
-        w.vert_axis_name_2 = page_widget<QLabel>(this, prefix, "vert_axis_name_2");
-        w.vert_axis_units = page_widget<QLabel>(this, prefix, "vert_axis_units");
-        w.vert_axis_units_2 = page_widget<QLabel>(this, prefix, "vert_axis_units_2");
-        w.vert_axis_gt = page_widget<QDoubleSpinBox>(this, prefix, "vert_axis_gt");
-        w.horz_axis_gt = page_widget<QSpinBox>(this, prefix, "horz_axis_gt");
-        w.min_duty = page_widget<QSpinBox>(this, prefix, "min_duty");
-        w.undercurrent_limit = page_widget<QDoubleSpinBox>(this, prefix, "undercurrent_limit");
-        w.overcurrent_limit = page_widget<QDoubleSpinBox>(this, prefix, "overcurrent_limit");
-        w.time_delay = page_widget<QSpinBox>(this, prefix, "time_delay");
-        w.act_delay = page_widget<QSpinBox>(this, prefix, "act_delay");
-        w.deact_delay = page_widget<QSpinBox>(this, prefix, "deact_delay");
-    }
-}
+    connect(changes.get(), &change_sets::pending_changed, tracker.get(),
+            &change_tracker::show_changes_pending);
+    connect(tracker.get(), &change_tracker::settings_written, calibration.get(),
+            &map_calibration::end_factory_edit);
+    connect(backups.get(), &unit_backups::started, tracker.get(), &change_tracker::backup_started);
+    connect(backups.get(), &unit_backups::finished, tracker.get(),
+            &change_tracker::backup_finished);
 
-/// Every table starts empty (all 0 %) on the default axes, disabled until its output's mode
-/// uses it.
-void MainWindow::init_tables()
-{
-    loading = true;
-    for (table_index t : {t_aux, t_main, t_gpo1, t_gpo2}) {
-        duty_table* table = tabs[t].table;
-        table->conv = conv;
-        table->fill_all("0");
-        set_table_axis(t);
-        table->setEnabled(false);
-    }
-    loading = false;
-}
+    connect(ranges.get(), &axis_ranges::range_changed, tables.get(),
+            &table_pages::refresh_tables_on_source);
+    connect(ranges.get(), &axis_ranges::max_engine_speed_changed, live.get(),
+            &live_view::scale_rpm_axis);
+    connect(ranges.get(), &axis_ranges::boost_unit_changing, tables.get(),
+            &table_pages::take_boost_counts);
+    connect(ranges.get(), &axis_ranges::boost_unit_changing, calibration.get(),
+            &map_calibration::take_boost_counts);
+    connect(ranges.get(), &axis_ranges::boost_unit_changing, live.get(),
+            &live_view::take_boost_counts);
+    connect(ranges.get(), &axis_ranges::boost_unit_changed, tables.get(),
+            &table_pages::show_boost_unit);
+    connect(ranges.get(), &axis_ranges::boost_unit_changed, calibration.get(),
+            &map_calibration::show_boost_unit);
+    connect(ranges.get(), &axis_ranges::boost_unit_changed, live.get(),
+            &live_view::show_boost_unit);
+    connect(inputs.get(), &analog_inputs::quantity_changed, live.get(),
+            &live_view::set_input_units);
+    connect(inputs.get(), &analog_inputs::quantity_changed, tables.get(),
+            &table_pages::set_input_quantity);
 
-void MainWindow::build_status_bar()
-{
-    led_label = new QLabel(this);
-    led_label->setObjectName("connection_led");
-    connection_status = new QLabel("Not Connected", this);
-    connection_status->setObjectName("connection_status");
-    connection_status->setMinimumWidth(
-        connection_status->fontMetrics().horizontalAdvance("Connected fw v255.ff RQ7-NVS") + 8);
-    statusBar()->addPermanentWidget(led_label);
-    statusBar()->addPermanentWidget(connection_status);
-    show_led(":/icon/redled.ico");
+    // Connecting and disconnecting: each panel enables what needs the unit.
+    connection_panel* link = connection.get();
+    connect(link, &connection_panel::connected_changed, live.get(), &live_view::set_connected);
+    connect(link, &connection_panel::connected_changed, tracker.get(),
+            &change_tracker::set_connected);
+    connect(link, &connection_panel::connected_changed, firmware.get(),
+            &firmware_panel::set_connected);
+    connect(link, &connection_panel::connected_changed, recorder.get(),
+            &live_log_recorder::set_connected);
+    connect(link, &connection_panel::connected_changed, calibration.get(),
+            &map_calibration::set_connected);
+    connect(link, &connection_panel::connected_changed, overrides.get(),
+            &output_overrides::set_connected);
+    connect(link, &connection_panel::unit_opened, tracker.get(), &change_tracker::unit_connected);
+    connect(link, &connection_panel::unit_closed, recorder.get(), &live_log_recorder::link_closed);
+    connect(link, &connection_panel::model_known, tables.get(), &table_pages::limit_output_current);
 }
 
 /// USB arrivals and removals reach the worker, which decides whether to open or close the
@@ -174,4 +161,119 @@ void MainWindow::watch_hotplug()
         sim->set_change_listener(hotplug->change_relay());
 }
 
-void MainWindow::when_fw_progress(uint) {}
+void MainWindow::open_given_file(const QString& name)
+{
+    const QFileInfo file(name);
+    if (!file.isFile() || !file.isReadable()) {
+        const QString text = QString("Cannot open %1").arg(name);
+        qWarning().noquote() << text;
+        message_box::show(this, QMessageBox::Warning, text,
+                          file.exists() ? "It is not a file this program can read."
+                                        : "There is no such file.");
+        return;
+    }
+    if (file.suffix().compare("vklog", Qt::CaseInsensitive) != 0) {
+        files->open_settings_file(name);
+        return;
+    }
+    ui->main_tab->setCurrentWidget(ui->live); // where its samples are shown
+    recorder->open_given_log_file(name);
+}
+
+// ---- the façade ----
+
+void MainWindow::connect_attempt()
+{
+    connection->connect_attempt();
+}
+
+rq7_worker* MainWindow::worker() const
+{
+    return controller->worker();
+}
+
+QByteArray MainWindow::gui_to_byteArray(table_index table)
+{
+    return tables->gui_to_byteArray(table);
+}
+
+void MainWindow::byteArray_to_gui(table_index table, QByteArray record)
+{
+    tables->byteArray_to_gui(table, record);
+}
+
+quint8 MainWindow::encode_vertical_source(int index)
+{
+    return table_record::encode_vertical_source(index);
+}
+
+int MainWindow::decode_vertical_source(quint8 code)
+{
+    return table_record::decode_vertical_source(code);
+}
+
+void MainWindow::set_table_axis(table_index table)
+{
+    tables->set_table_axis(table);
+}
+
+void MainWindow::add_to_set(table_index table)
+{
+    changes->add_to_set(table);
+}
+
+void MainWindow::add_to_set(int_index parameter)
+{
+    changes->add_to_set(parameter);
+}
+
+void MainWindow::add_to_set(adc_trim_index trim)
+{
+    changes->add_to_set(trim);
+}
+
+void MainWindow::fields_to_vars()
+{
+    tracker->fields_to_vars();
+}
+
+void MainWindow::vars_to_fields(QList<QByteArray> tables_, QList<unsigned int> ints,
+                                QList<adc_trim> trims)
+{
+    tracker->vars_to_fields(tables_, ints, trims);
+}
+
+bool MainWindow::changes_are_pending() const
+{
+    return changes->changes_are_pending();
+}
+
+bool MainWindow::load_cust_an_conv(const QString& path, bool input_a)
+{
+    return inputs->load_cust_an_conv(path, input_a);
+}
+
+void MainWindow::when_recall_data_ready(rq7_frame frame)
+{
+    live->when_recall_data_ready(frame);
+}
+
+void MainWindow::main_field_changed()
+{
+    tables->field_changed(t_main);
+}
+
+void MainWindow::aux_field_changed()
+{
+    tables->field_changed(t_aux);
+}
+
+void MainWindow::gpo1_field_changed()
+{
+    tables->field_changed(t_gpo1);
+}
+
+void MainWindow::gpo2_field_changed()
+{
+    tables->field_changed(t_gpo2);
+}

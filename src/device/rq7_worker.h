@@ -73,6 +73,9 @@ signals:
     /// it went to, or no file and why it could not be kept (the folder and the system's
     /// reason).
     void backup_saved(QString file_name, QString error);
+    /// A settings file saved by settings_to_file: `error` is empty, or says why nothing (or
+    /// not all of it) reached the file.
+    void settings_saved(QString file_name, QString error);
     void bridges_listed(QList<rq7_bridge_info> bridges);
 
 public slots:
@@ -92,6 +95,10 @@ public slots:
     void add_field_to_var(adc_trim f_trim, adc_trim_index i);
     void remove_all_sets();
     void vars_to_file(QString filename);
+    /// Saves the window's values (tables and integer parameters by index) as a complete
+    /// settings file, without touching what waits to be written to the unit; a table given
+    /// empty is taken from the variables. Answers with settings_saved.
+    void settings_to_file(QString filename, QList<QByteArray> tables, QList<quint32> ints);
     void file_to_vars_to_field(QString filename);
     void start_write();
     void start_fw_program(QString fw_location);

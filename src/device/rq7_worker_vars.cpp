@@ -2,6 +2,7 @@
 // record single changes, save and load settings files.
 #include "rq7_vars.h"
 #include "rq7_worker.h"
+#include "settings_backup.h"
 
 #include <QDebug>
 #include <QTimer>
@@ -92,6 +93,21 @@ void rq7_worker::vars_to_file(QString filename)
     const bool was_logging = pause_live_logging();
     vars->vars_to_file(filename);
     resume_live_logging(was_logging);
+}
+
+void rq7_worker::settings_to_file(QString filename, QList<QByteArray> tables, QList<quint32> ints)
+{
+    if (posted_to_worker("settings_to_file", Q_ARG(QString, filename),
+                         Q_ARG(QList<QByteArray>, tables), Q_ARG(QList<quint32>, ints)))
+        return;
+    qDebug().noquote() << "Start save to" << filename;
+    for (int t = 0; t < qMin(tables.size(), vars->tables.size()); ++t)
+        if (tables.at(t).isEmpty())
+            tables[t] = vars->tables.at(t);
+    QString error;
+    if (!settings_files::write_complete(filename, tables, ints, vars->trims, &error))
+        qCritical().noquote() << "Could not save" << filename << ":" << error;
+    emit settings_saved(filename, error);
 }
 
 void rq7_worker::file_to_vars_to_field(QString filename)

@@ -136,9 +136,10 @@ void test_mainwindow_modes::pump_prime_interlock_both_ways()
         const QSignalBlocker quiet_aux(aux);
         main->setCurrentIndex(main_index);
         aux->setCurrentIndex(aux_index);
-        QMetaObject::invokeMethod(window.get(), "on_main_control_currentIndexChanged",
+        QObject* modes = child<QObject>(window.get(), "output_modes");
+        QMetaObject::invokeMethod(modes, "on_main_control_currentIndexChanged",
                                   Q_ARG(int, main_index));
-        QMetaObject::invokeMethod(window.get(), "on_aux_control_currentIndexChanged",
+        QMetaObject::invokeMethod(modes, "on_aux_control_currentIndexChanged",
                                   Q_ARG(int, aux_index));
     };
     load(2, 2);

@@ -122,6 +122,7 @@ void test_worker_vars::saving_emits_nothing()
     thread_spy read_file(&worker, &rq7_worker::read_file);
     thread_spy read(&worker, &rq7_worker::read_data);
     thread_spy wrote(&worker, &rq7_worker::wrote_data);
+    thread_spy saved(&worker, &rq7_worker::settings_saved);
     log_capture log;
     worker.vars_to_file(dir.filePath("saved.vkini"));
     worker.vars_to_file("/proc/not/writable.vkini");
@@ -129,6 +130,33 @@ void test_worker_vars::saving_emits_nothing()
     QVERIFY(log.contains("is not writable", QtCriticalMsg) ||
             log.contains("Could not write to", QtCriticalMsg));
     QVERIFY(read_file.isEmpty() && read.isEmpty() && wrote.isEmpty());
+
+    // The window's values go to the file; what waits to be written stays as it was.
+    worker.add_field_to_var(41u, i_rpm_scaler);
+    QList<QByteArray> tables;
+    for (int t = 0; t < t_last; ++t)
+        tables << QByteArray(t == t_main ? 64 : 0, '\x21');
+    QList<quint32> ints;
+    for (int i = 0; i < i_last; ++i)
+        ints << quint32(i == i_pump_prime_delay ? 7 : 0);
+    worker.settings_to_file(dir.filePath("window.vkini"), tables, ints);
+    worker.settings_to_file("/proc/not/writable.vkini", tables, ints);
+    QCOMPARE(saved.count(), 2);
+    QCOMPARE(saved.at(0).at(1).toString(), QString());
+    QVERIFY(saved.at(1).at(1).toString().contains("/proc/not"));
+    rq7_vars file(nullptr);
+    QList<QString> warnings;
+    QVERIFY(file.file_to_vars(dir.filePath("window.vkini"), warnings));
+    QCOMPARE(file.ints.at(i_pump_prime_delay), 7u);
+    QCOMPARE(file.tables.at(t_main), tables.at(t_main));
+    f.unit->clear_received_frames();
+    worker.start_write();
+    QCOMPARE(wrote.count(), 1);
+    for (const QByteArray& frame : f.unit->received_frames())
+        QVERIFY2(quint8(frame.at(1)) < msg_write_aux_table ||
+                     (quint8(frame.at(1)) > msg_write_gpo2_table &&
+                      quint8(frame.at(1)) != msg_write_base_map_cal),
+                 frame.toHex().constData());
 }
 
 void test_worker_vars::loading_reports_the_attached_units_variant()

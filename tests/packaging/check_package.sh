@@ -45,7 +45,14 @@ contents)
         /usr/share/applications/quorvane.desktop /usr/share/mime/packages/quorvane.xml \
         /usr/share/man/man1/quorvane.1.gz /usr/share/man/man1/quorvane-cli.1.gz \
         /usr/share/doc/quorvane/copyright /usr/share/doc/quorvane/changelog.gz \
+        /usr/share/doc/quorvane/guide/index.html /usr/share/doc/quorvane/guide/images/main.png \
+        /usr/share/doc-base/quorvane-guide \
         /usr/share/icons/hicolor/{16x16,24x24,32x32,48x48,64x64,128x128,256x256}/apps/quorvane.png; do
+        grep -qx "$file" "$out/contents.txt" || { echo "missing: $file" >&2; missing=1; }
+    done
+    # The whole guide, as the program shows it.
+    for page in "$top"/doc/guide/*.html "$top"/doc/guide/images/*.png; do
+        file=/usr/share/doc/quorvane/guide/${page#"$top"/doc/guide/}
         grep -qx "$file" "$out/contents.txt" || { echo "missing: $file" >&2; missing=1; }
     done
     [ $missing = 0 ] || fail "files missing from the package"
@@ -56,6 +63,8 @@ contents)
             fail "Depends lacks $lib, which the binaries link"
     done
     unpack
+    grep -qx 'License: GPL-3.0-or-later' "$scratch/root/usr/share/doc/quorvane/copyright" ||
+        fail "the copyright file does not give the licence"
     # The manual pages come from the programs' own help.
     man1=$scratch/root/usr/share/man/man1
     zcat "$man1/quorvane.1.gz" | grep -q '^\\fB\\-\\-simulate\\fR' || fail "quorvane(1) lacks --simulate"
