@@ -5,6 +5,7 @@
 #include "axis_ranges.h"
 #include "change_sets.h"
 #include "change_tracker.h"
+#include "compare_panel.h"
 #include "connection_panel.h"
 #include "converter.h"
 #include "d2xx_backend.h"
@@ -27,6 +28,7 @@
 #include "table_pages.h"
 #include "table_record.h"
 #include "table_wizard.h"
+#include "undo_history.h"
 #include "unfinished_edits.h"
 #include "unit_backups.h"
 
@@ -94,7 +96,12 @@ void MainWindow::build_panels()
                                                   this);
     firmware = std::make_unique<firmware_panel>(*ui, this, w, *connection, *backups, this);
     debug_log = std::make_unique<debug_log_panel>(*ui, this, this);
-    wizard = std::make_unique<table_wizard>(this, conv, *tables, *ranges, *modes, status, this);
+    history =
+        std::make_unique<undo_history>(*ui, this, w, *changes, *tracker, *tables, *edits, this);
+    wizard = std::make_unique<table_wizard>(this, conv, *tables, *ranges, *modes, *history, status,
+                                            this);
+    compare = std::make_unique<compare_panel>(*ui, this, w, conv, *tracker, *tables, *history,
+                                              *edits, this);
     // After every panel's slots, so that a value their editingFinished slots correct stays
     // finished.
     edits->follow_fields();
@@ -108,6 +115,7 @@ void MainWindow::connect_panels()
             &change_tracker::show_changes_pending);
     connect(tracker.get(), &change_tracker::settings_written, calibration.get(),
             &map_calibration::end_factory_edit);
+    connect(tracker.get(), &change_tracker::items_written, history.get(), &undo_history::written);
     connect(backups.get(), &unit_backups::started, tracker.get(), &change_tracker::backup_started);
     connect(backups.get(), &unit_backups::finished, tracker.get(),
             &change_tracker::backup_finished);
@@ -146,6 +154,8 @@ void MainWindow::connect_panels()
             &map_calibration::set_connected);
     connect(link, &connection_panel::connected_changed, overrides.get(),
             &output_overrides::set_connected);
+    connect(link, &connection_panel::connected_changed, compare.get(),
+            &compare_panel::set_connected);
     connect(link, &connection_panel::unit_opened, tracker.get(), &change_tracker::unit_connected);
     connect(link, &connection_panel::unit_closed, recorder.get(), &live_log_recorder::link_closed);
     connect(link, &connection_panel::model_known, tables.get(), &table_pages::limit_output_current);

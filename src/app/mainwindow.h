@@ -18,6 +18,8 @@
 //   firmware_panel, unit_backups   firmware update and Reset; backups before overwriting
 //   debug_log_panel                the Debug Log page and file
 //   table_wizard                   the settings wizard's run
+//   undo_history                   Edit > Undo and Redo of every edit
+//   compare_panel                  comparing with a settings file or the unit
 //
 // The public functions below are the window's own interface (start-up, files named on the
 // command line) and a thin façade over the panels for tests and tools.
@@ -56,6 +58,8 @@ class rq7_worker;
 class settings_file_panel;
 class table_pages;
 class table_wizard;
+class undo_history;
+class compare_panel;
 class unfinished_edits;
 class unit_backups;
 
@@ -126,6 +130,8 @@ private:
     std::unique_ptr<settings_file_panel> files;
     std::unique_ptr<firmware_panel> firmware;
     std::unique_ptr<debug_log_panel> debug_log;
+    std::unique_ptr<undo_history> history;
     std::unique_ptr<table_wizard> wizard;
+    std::unique_ptr<compare_panel> compare;
     std::unique_ptr<preferences> kept;
 };
