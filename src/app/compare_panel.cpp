@@ -121,8 +121,7 @@ compare_panel::compare_panel(Ui::MainWindow& ui_, QMainWindow* window_, rq7_work
     connect(&refresh, &QTimer::timeout, this, &compare_panel::show_differences);
     // Every step (an edit, its undo, a new history after Read or Open) may change what
     // differs.
-    connect(&history.stack(), &QUndoStack::indexChanged, &refresh, qOverload<>(&QTimer::start));
-    connect(&history.stack(), &QUndoStack::cleanChanged, &refresh, qOverload<>(&QTimer::start));
+    connect(&history, &undo_history::shown_changed, &refresh, qOverload<>(&QTimer::start));
     connect(worker, &rq7_worker::read_compare_data, this, &compare_panel::when_read_compare_data);
 }
 

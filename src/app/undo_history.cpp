@@ -53,7 +53,12 @@ undo_history::undo_history(Ui::MainWindow& ui, QMainWindow* window, rq7_worker* 
     connect(&settle_timer, &QTimer::timeout, this, &undo_history::settle);
     connect(fields, &settings_fields::edited, this, &undo_history::field_edited);
     connect(fields, &settings_fields::left, this, &undo_history::field_left);
-    connect(&steps, &QUndoStack::indexChanged, this, &undo_history::drop_what_the_unit_holds);
+    connect(&steps, &QUndoStack::indexChanged, this, [this] {
+        // A new history is no step: what Open queued stays queued.
+        if (!clearing)
+            drop_what_the_unit_holds();
+        emit shown_changed();
+    });
     settled = fields->values();
     build_menu(ui, window);
 
@@ -107,6 +112,7 @@ void undo_history::undo()
     // A value still being typed is an edit of its own, undone first.
     edits.finish_focused_edit();
     settle();
+    open_command = nullptr; // a step taken back is never typed on
     steps.undo();
     settled = fields->values();
 }
@@ -115,6 +121,7 @@ void undo_history::redo()
 {
     edits.finish_focused_edit();
     settle();
+    open_command = nullptr;
     steps.redo();
     settled = fields->values();
 }
@@ -135,8 +142,11 @@ void undo_history::clear()
     first_field = -1;
     close_after = false;
     open_command = nullptr;
+    clearing = true;
     steps.clear();
+    clearing = false;
     settled = fields->values();
+    emit shown_changed();
 }
 
 // ---- the fields ----

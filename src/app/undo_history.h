@@ -48,6 +48,10 @@ public:
     /// the other value of a comparison), whatever fields and cells it changes.
     void as_one_step(const QString& what, const std::function<void()>& action);
 
+signals:
+    /// What the window shows may have changed: a step, its undo or redo, or a new history.
+    void shown_changed();
+
 public slots:
     /// A new history: what the window shows now is where it starts.
     void clear();
@@ -89,4 +93,5 @@ private:
     QVector<quint32> unit_ints;
     QVector<bool> unit_int_known;
     QString unit_serial;
+    bool clearing = false;
 };
