@@ -169,6 +169,7 @@ void compare_panel::build_actions(Ui::MainWindow& form)
     list = new QListWidget(body);
     list->setObjectName("differences_list");
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setMinimumWidth(380); // a line of the list is as long as quorvane-cli prints it
     layout->addWidget(list);
     auto* buttons = new QHBoxLayout;
     auto* take = new QPushButton("Take the Other Value", body);
