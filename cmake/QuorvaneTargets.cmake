@@ -1,9 +1,122 @@
 # Helpers shared by every target of the project.
 
-# Warnings for our own code; Qt and the other libraries come in as system includes.
+# Programs that no test runs (the tools, the benchmarks, helpers such as table_snapshot). A
+# sanitizer build is made to run the tests, so there they are left out of the default build
+# and built only when named (cmake --build build-test --target window_shots); a test that runs
+# one depends on it (add_dependencies), which builds it. Use:
+#     add_executable(name ${QUORVANE_ON_REQUEST} sources...)
+#     add_subdirectory(folder ${QUORVANE_ON_REQUEST})
+set(QUORVANE_ON_REQUEST "")
+if(QUORVANE_SANITIZE OR QUORVANE_TSAN)
+    set(QUORVANE_ON_REQUEST EXCLUDE_FROM_ALL)
+endif()
+
+# ---- Precompiled headers ------------------------------------------------------------------
+# Every file includes Qt, every test all of Qt Core (through QtTest), and the window's files
+# and their tests Qwt and MathGL too. Two precompiled headers, each compiled once per build,
+# spare each file parsing them: q_pch_core (the C++ library and Qt Core) for the targets
+# without widgets, q_pch (all of the below) for those with widgets. One header for all would
+# make the files without widgets slower: loading a precompiled header takes time by its size,
+# and q_pch is half as large again as q_pch_core.
+#
+# GCC takes a precompiled header only where every macro defined for it is defined the same
+# way (and no macro it tests is defined differently): these targets get only what all our
+# targets share (the global definitions, Qt Core's, -fPIC), not the QT_<module>_LIB ones,
+# which differ from target to target; no header here may test those (QtTest's do, so it is
+# not here). A file compiled with other flags (-fopenmp defines _OPENMP, which the C++ library
+# tests) gets a warning "not used because ..." and parses the headers itself.
+set(QUORVANE_PCH_CORE_HEADERS
+    <algorithm> <atomic> <cmath> <cstdio> <functional> <memory> <mutex> <vector>
+    <QtCore/QtCore>)
+set(QUORVANE_PCH_HEADERS
+    ${QUORVANE_PCH_CORE_HEADERS}
+    # Qt Gui and Widgets: what the forms and the window use
+    <QtGui/QColor> <QtGui/QIcon> <QtGui/QMouseEvent> <QtGui/QPainter> <QtWidgets/QAction>
+    <QtWidgets/QApplication> <QtWidgets/QCheckBox> <QtWidgets/QComboBox> <QtWidgets/QDialog>
+    <QtWidgets/QDoubleSpinBox> <QtWidgets/QGridLayout> <QtWidgets/QGroupBox>
+    <QtWidgets/QHBoxLayout> <QtWidgets/QHeaderView> <QtWidgets/QLabel> <QtWidgets/QLineEdit>
+    <QtWidgets/QMainWindow> <QtWidgets/QMenu> <QtWidgets/QMenuBar> <QtWidgets/QMessageBox>
+    <QtWidgets/QPlainTextEdit> <QtWidgets/QPushButton> <QtWidgets/QSpacerItem>
+    <QtWidgets/QSpinBox> <QtWidgets/QStatusBar> <QtWidgets/QTabWidget> <QtWidgets/QTableWidget>
+    <QtWidgets/QTextEdit> <QtWidgets/QToolBar> <QtWidgets/QVBoxLayout> <QtWidgets/QWidget>
+    # Qwt: the live log graph
+    <qwt_plot.h> <qwt_plot_canvas.h> <qwt_plot_curve.h> <qwt_plot_marker.h> <qwt_plot_picker.h>
+    <qwt_scale_draw.h> <qwt_series_data.h> <qwt_text.h>
+    # MathGL: the tables' 3D graphs (it brings GSL's names and its own, such as dual and
+    # mreal, into every file of these targets)
+    <mgl2/mgl.h> <mgl2/qmathgl.h> <mgl2/wnd.h>)
+
+# The folders of q_pch's headers beyond Qt Core, for the targets that use it: where it cannot
+# be used, the file parses the headers itself.
+add_library(q_pch_includes INTERFACE)
+target_include_directories(q_pch_includes SYSTEM INTERFACE
+    $<TARGET_PROPERTY:Qt5::Widgets,INTERFACE_INCLUDE_DIRECTORIES>
+    $<TARGET_PROPERTY:Qt5::Gui,INTERFACE_INCLUDE_DIRECTORIES> ${QWT_INCLUDE_DIRS}
+    ${MGL_INCLUDE_DIR})
+# CMake makes a precompiled header only for a target with a source that uses it.
+foreach(pch q_pch_core q_pch)
+    add_library(${pch} OBJECT ${CMAKE_CURRENT_LIST_DIR}/pch.cpp)
+    set_target_properties(${pch} PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
+    target_link_libraries(${pch} PRIVATE Qt5::Core)
+endforeach()
+target_precompile_headers(q_pch_core PRIVATE ${QUORVANE_PCH_CORE_HEADERS})
+target_link_libraries(q_pch PRIVATE q_pch_includes)
+target_precompile_headers(q_pch PRIVATE ${QUORVANE_PCH_HEADERS})
+
+# Sets `result` to whether `target` links Qt Widgets, itself or through the libraries it links.
+function(quorvane_uses_widgets target result)
+    set(pending ${target})
+    set(seen "")
+    set(found FALSE)
+    while(pending AND NOT found)
+        list(POP_FRONT pending item)
+        string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" item "${item}")
+        if(item IN_LIST seen OR NOT TARGET ${item})
+            continue()
+        endif()
+        list(APPEND seen ${item})
+        if(item STREQUAL "Qt5::Widgets")
+            set(found TRUE)
+        endif()
+        get_target_property(type ${item} TYPE)
+        set(libs "")
+        if(NOT type STREQUAL "INTERFACE_LIBRARY" AND NOT item MATCHES "::")
+            get_target_property(libs ${item} LINK_LIBRARIES)
+        endif()
+        get_target_property(interface_libs ${item} INTERFACE_LINK_LIBRARIES)
+        foreach(list_name libs interface_libs)
+            if(${list_name})
+                list(APPEND pending ${${list_name}})
+            endif()
+        endforeach()
+    endwhile()
+    set(${result} ${found} PARENT_SCOPE)
+endfunction()
+
+# Warnings for our own code (Qt and the other libraries come in as system includes), and the
+# shared precompiled headers: every target of the project calls this, after linking its
+# libraries (which decide the precompiled header; a target linked to Qt Widgets later gets the
+# one without widgets, which is slower for it but works).
 function(quorvane_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wnon-virtual-dtor
                                              -Wcast-align -Woverloaded-virtual)
+    quorvane_uses_widgets(${target} widgets)
+    if(widgets)
+        target_link_libraries(${target} PRIVATE q_pch_includes)
+        target_precompile_headers(${target} REUSE_FROM q_pch)
+    else()
+        target_precompile_headers(${target} REUSE_FROM q_pch_core)
+    endif()
+    # Without headers of its own, a target's moc collection holds nothing (a test includes its
+    # moc output in its source): loading the precompiled header would be all its work.
+    get_target_property(sources ${target} SOURCES)
+    list(FILTER sources INCLUDE REGEX "\\.h$")
+    if(NOT sources)
+        get_target_property(binary_dir ${target} BINARY_DIR)
+        set_source_files_properties(${binary_dir}/${target}_autogen/mocs_compilation.cpp
+                                    TARGET_DIRECTORY ${target} PROPERTIES
+                                    SKIP_PRECOMPILE_HEADERS ON)
+    endif()
 endfunction()
 
 # quorvane_library(name SOURCES ... LIBS ...): a static library of one subsystem.
@@ -15,10 +128,12 @@ function(quorvane_library name)
     quorvane_warnings(${name})
 endfunction()
 
-# quorvane_test(name SOURCES ... LIBS ... [LABELS ...] [TIMEOUT s]): a Qt Test suite run
-# headless under CTest.
+# quorvane_test(name SOURCES ... LIBS ... [LABELS ...] [TIMEOUT s] [COST s]): a Qt Test suite
+# run headless under CTest. COST, the seconds a long suite takes in a sanitizer build, lets
+# CTest start the long ones first on a fresh build (later it goes by the times it measured),
+# so that none of them runs alone at the end while the other cores idle.
 function(quorvane_test name)
-    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(T "" "TIMEOUT;COST" "SOURCES;LIBS;LABELS" ${ARGN})
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()
@@ -30,6 +145,11 @@ function(quorvane_test name)
     target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
     quorvane_warnings(${name})
+    if(QUORVANE_SANITIZE OR QUORVANE_TSAN)
+        # The suites' own code, optimised less: the sanitizers check it all the same, and it
+        # compiles a fifth faster. The code under test keeps the build's optimisation.
+        target_compile_options(${name} PRIVATE -O1)
+    endif()
     add_test(NAME ${name} COMMAND ${name})
     set(env "QT_QPA_PLATFORM=offscreen"
             "QUORVANE_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data"
@@ -39,6 +159,9 @@ function(quorvane_test name)
             "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT}
                                             LABELS "${T_LABELS}")
+    if(T_COST)
+        set_tests_properties(${name} PROPERTIES COST ${T_COST})
+    endif()
     # The suites of the worker's threads and what they share (no window): the target
     # thread_tests builds them for tools/tsan_check.sh.
     foreach(label IN LISTS T_LABELS)

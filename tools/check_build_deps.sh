@@ -21,8 +21,11 @@ cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$cache" | head -n 1; }
 
 # --- What the build used -----------------------------------------------------------------
 {
-    # Headers: every dependency file the compiler wrote, outside our own trees.
-    find "$build" -name '*.o.d' -print0 | xargs -0 -r cat | tr ' \\' '\n\n' | grep '^/'
+    # Headers: every dependency file the compiler wrote, outside our own trees. A file that
+    # uses the precompiled header lists only what it includes beyond it; the header's own
+    # dependency file (.gch.d) lists the rest.
+    find "$build" \( -name '*.o.d' -o -name '*.gch.d' \) -print0 | xargs -0 -r cat |
+        tr ' \\' '\n\n' | grep '^/'
 
     # Libraries: absolute paths on the link lines, and -lname resolved as the linker would.
     find "$build" -name link.txt -print0 | xargs -0 -r cat | tr ' ' '\n' > "$work/link"

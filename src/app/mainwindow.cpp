@@ -15,6 +15,7 @@
 #include "hotplug_monitor.h"
 #include "live_log_recorder.h"
 #include "live_view.h"
+#include "log_review.h"
 #include "map_calibration.h"
 #include "message_box.h"
 #include "output_modes.h"
@@ -32,6 +33,7 @@
 #include "unfinished_edits.h"
 #include "unit_backups.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 // The icons are compiled into this library; a static library has to register them itself.
@@ -48,6 +50,9 @@ MainWindow::MainWindow(QWidget* parent)
     , conv(new converter(this))
 {
     init_resources();
+    // Settings files record the version of the program that wrote them.
+    if (QCoreApplication::applicationVersion().isEmpty())
+        QCoreApplication::setApplicationVersion(QUORVANE_VERSION);
     ui->setupUi(this);
     qInfo("Quorvane version %s %x", QUORVANE_VERSION,
           settings_files::version_number(QUORVANE_VERSION));
@@ -92,6 +97,12 @@ void MainWindow::build_panels()
                                                *connection, *backups, this);
     recorder =
         std::make_unique<live_log_recorder>(*ui, this, w, *live, *changes, *tracker, status, this);
+    review = std::make_unique<log_review>(
+        this, w, conv, [this] { return recorder->folder(); }, this);
+    connect(review.get(), &log_review::frame_to_show, live.get(),
+            &live_view::when_recall_data_ready);
+    connect(review.get(), &log_review::status_message, status,
+            [status](const QString& text) { status->showMessage(text); });
     files = std::make_unique<settings_file_panel>(*ui, this, w, *changes, *tracker, *edits, status,
                                                   this);
     firmware = std::make_unique<firmware_panel>(*ui, this, w, *connection, *backups, this);

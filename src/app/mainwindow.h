@@ -48,6 +48,7 @@ class debug_log_panel;
 class firmware_panel;
 class hotplug_monitor;
 class live_log_recorder;
+class log_review;
 class live_view;
 class map_calibration;
 class output_modes;
@@ -127,6 +128,7 @@ private:
     std::unique_ptr<unfinished_edits> edits;
     std::unique_ptr<change_tracker> tracker;
     std::unique_ptr<live_log_recorder> recorder;
+    std::unique_ptr<log_review> review;
     std::unique_ptr<settings_file_panel> files;
     std::unique_ptr<firmware_panel> firmware;
     std::unique_ptr<debug_log_panel> debug_log;

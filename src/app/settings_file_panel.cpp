@@ -52,6 +52,7 @@ settings_file_panel::settings_file_panel(Ui::MainWindow& ui, QWidget* window_, r
     setObjectName("settings_file_panel");
     connect_slots_by_name(this, window);
     connect(worker, &rq7_worker::read_file, this, &settings_file_panel::when_read_file);
+    connect(worker, &rq7_worker::settings_saved, this, &settings_file_panel::when_settings_saved);
 }
 
 void settings_file_panel::set_file_name(const QString& name)
@@ -114,9 +115,23 @@ void settings_file_panel::save_to(QString name)
         name += ".vkini";
     set_file_name(name);
     status->showMessage(QString("Saving file to %1").arg(name));
-    tracker.all_fields_to_vars();
-    worker->vars_to_file(name);
-    changes.show_changes_pending(true); // everything is queued in the worker's variables
+    // A snapshot of what the window shows: what waits to be written to the unit stays as it
+    // was, so a later Write sends only the user's edits.
+    QList<QByteArray> tables;
+    QList<quint32> ints;
+    tracker.current_settings(tables, ints);
+    worker->settings_to_file(name, tables, ints);
+}
+
+void settings_file_panel::when_settings_saved(QString file_name, QString error)
+{
+    if (error.isEmpty()) {
+        status->showMessage(QString("Saved settings to %1").arg(file_name));
+        return;
+    }
+    status->showMessage(QString("Could not save %1").arg(file_name));
+    message_box::show(window, QMessageBox::Critical, QString("Could not save %1").arg(file_name),
+                      QString("The settings were not saved: %1.").arg(error));
 }
 
 // ---- a loaded file ----

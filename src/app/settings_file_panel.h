@@ -39,6 +39,7 @@ public:
 public slots:
     void when_read_file(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints,
                         QList<adc_trim> trims, QList<QString> warnings);
+    void when_settings_saved(QString file_name, QString error);
 
 private slots:
     void on_act_open_triggered();

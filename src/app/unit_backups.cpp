@@ -21,12 +21,16 @@ unit_backups::unit_backups(QWidget* window_, rq7_worker* worker_, QStatusBar* st
     setObjectName("unit_backups");
     connect_slots_by_name(this, window);
     connect(worker, &rq7_worker::backed_up, this, &unit_backups::when_backed_up);
+    // Comes before backed_up: why a unit that was read could not be kept.
+    connect(worker, &rq7_worker::backup_saved, this,
+            [this](const QString&, const QString& error) { save_error = error; });
 }
 
 void unit_backups::backup_then(const QString& going_on_, std::function<void()> next)
 {
     going_on = going_on_;
     after_backup = std::move(next);
+    save_error.clear();
     emit started();
     status->showMessage("Backing up the unit's settings...");
     worker->start_backup();
@@ -49,11 +53,16 @@ void unit_backups::when_backed_up(FT_STATUS status_code, QString file_name)
 
 bool unit_backups::go_on_without_backup() const
 {
+    const QString why =
+        save_error.isEmpty()
+            ? QString("The unit's settings could not be read for a backup")
+            : QString("The unit's settings were read but could not be kept as a backup (%1)")
+                  .arg(save_error);
     return message_box::show(
                window, QMessageBox::Warning, "Could not back up the unit's settings",
-               QString("The unit's settings could not be read for a backup, so there would be "
-                       "no copy of what it holds now.\n\nGo on %1 without a backup?")
-                   .arg(going_on),
+               QString("%1, so there would be no copy of what it holds now.\n\nGo on %2 "
+                       "without a backup?")
+                   .arg(why, going_on),
                QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel,
                {{QMessageBox::Ok, "Go on"}}) == QMessageBox::Ok;
 }

@@ -44,5 +44,7 @@ private:
     rq7_worker* worker;
     QStatusBar* status;
     QString going_on;
+    /// Why the last backup's file could not be saved; empty when it was, or was not read.
+    QString save_error;
     std::function<void()> after_backup;
 };

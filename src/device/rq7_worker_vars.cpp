@@ -101,9 +101,15 @@ void rq7_worker::settings_to_file(QString filename, QList<QByteArray> tables, QL
                          Q_ARG(QList<QByteArray>, tables), Q_ARG(QList<quint32>, ints)))
         return;
     qDebug().noquote() << "Start save to" << filename;
-    for (int t = 0; t < qMin(tables.size(), vars->tables.size()); ++t)
-        if (tables.at(t).isEmpty())
+    // What the window does not show (the wide-band tables, trims) comes from the variables.
+    for (int t = 0; t < vars->tables.size(); ++t) {
+        if (t >= tables.size())
+            tables << vars->tables.at(t);
+        else if (tables.at(t).isEmpty())
             tables[t] = vars->tables.at(t);
+    }
+    for (int i = ints.size(); i < vars->ints.size(); ++i)
+        ints << vars->ints.at(i);
     QString error;
     if (!settings_files::write_complete(filename, tables, ints, vars->trims, &error))
         qCritical().noquote() << "Could not save" << filename << ":" << error;

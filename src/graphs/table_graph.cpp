@@ -49,6 +49,10 @@ table_graph::table_graph(QWidget* parent)
     , grapher(new table_grapher(this))
     , next_hint(hint_interval_ms)
 {
+    // MathGL's widget starts with an 800 x 600 canvas, about 17 MB of drawing buffers, and the
+    // window has four graphs on pages the user may never open. The canvas shrinks to a pixel
+    // here and takes the graph's own size when the graph is first shown (resizeEvent).
+    mgl_set_size(getGraph(), 1, 1);
     tune_rendering();
     // The view changes only by the click rule and the canvas only by the resize rule.
     autoResize = false;

@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QString>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVector>
 
 #include <functional>
@@ -74,6 +75,23 @@ public:
     /// Moves the live-position lines to a point of the table, at most ten times a second.
     void set_highlight_position(quint16 rpm, double value);
 
+    /// What a log's coverage shows in one cell: shaded by `strength` (0..1) with `label` in
+    /// a corner and `tip` as its tooltip; a cell not shown stays plain.
+    struct cell_coverage
+    {
+        bool shown = false;
+        double strength = 0;
+        QString label;
+        QString tip;
+    };
+    /// The item data role of a cell's coverage label (painted by the delegate).
+    static constexpr int coverage_role = Qt::UserRole + 1;
+    /// Shows a log's coverage instead of the duty colours, one entry per cell, top row first,
+    /// left to right; the duty stays the cell's text. Any other count of entries clears it.
+    void set_coverage(const QVector<cell_coverage>& cells);
+    void clear_coverage() { set_coverage({}); }
+    bool has_coverage() const { return !coverage.isEmpty(); }
+
     /// Runs a script over the selected cells: each cell gets the script's result, 0..100.
     void apply_script(QString script);
 
@@ -105,6 +123,8 @@ private:
     void make_header_font();
     QFrame* make_line(const char* name, bool vertical);
     void update_cell_color(QTableWidgetItem* item);
+    bool color_by_coverage(QTableWidgetItem* cell);
+    void place_highlight();
     void recolor_all();
     void set_cell(int row, int column, const QString& text);
     void announce_cells();
@@ -128,6 +148,12 @@ private:
     QFrame* horz_line = nullptr;
     // A monotonic deadline, so that a change of the wall clock cannot freeze the lines.
     QDeadlineTimer next_highlight_update;
+    // A position that came while the lines were resting is placed when the rest ends, so
+    // that the lines never stay on an older one (the last frame of a run, a playback seek).
+    QTimer* pending_highlight = nullptr;
+    quint16 pending_rpm = 0;
+    double pending_value = 0;
+    QVector<cell_coverage> coverage;
     bool highlight_visible = false;
     QString last_script;
     QUndoStack* undo_stack = nullptr;

@@ -95,6 +95,8 @@ void test_mainwindow_backups::write_all_without_a_backup_asks()
     run("act_write_all");
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.boxes.first().text, QString("Could not back up the unit's settings"));
+    QVERIFY(boxes.boxes.first().informative_text.startsWith(
+        "The unit's settings could not be read for a backup"));
     for (const QByteArray& frame : sim->unit->received_frames())
         QCOMPARE(quint8(frame.at(1)), quint8(msg_read_param)); // nothing written
 
@@ -102,6 +104,22 @@ void test_mainwindow_backups::write_all_without_a_backup_asks()
     run("act_write_all");
     QCOMPARE(boxes.boxes.size(), 2);
     QVERIFY(sim->unit->received_frames().size() > 20); // now everything went out
+
+    // Read, but the backup cannot be kept: the box says so, not that the read failed.
+    sim->unit->clear_faults();
+    const QString folder =
+        settings_backup(settings_backup::default_folder()).unit_folder("RQ7SIM01");
+    QVERIFY(QDir(folder).removeRecursively());
+    QFile in_the_way(folder);
+    QVERIFY(in_the_way.open(QIODevice::WriteOnly));
+    in_the_way.close();
+    boxes.press = QMessageBox::Cancel;
+    run("act_write_all");
+    QCOMPARE(boxes.boxes.size(), 3);
+    QVERIFY2(boxes.boxes.last().informative_text.contains("were read but could not be kept"),
+             qPrintable(boxes.boxes.last().informative_text));
+    QVERIFY(boxes.boxes.last().informative_text.contains(folder));
+    QVERIFY(in_the_way.remove());
 }
 
 QTEST_MAIN(test_mainwindow_backups)

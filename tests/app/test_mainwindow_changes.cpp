@@ -1,6 +1,7 @@
 // Reading the unit into the window, editing, and writing back exactly what changed, against
 // the simulated unit.
 #include "box_answerer.h"
+#include "dialog_answerer.h"
 #include "duty_table.h"
 #include "log_capture.h"
 #include "mainwindow.h"
@@ -14,6 +15,8 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -35,6 +38,7 @@ private slots:
     void engine_speed_queues_all_four_tables();
     void write_all_sends_every_writable_item();
     void failed_write_shows_the_box_and_keeps_the_edit();
+    void saving_a_file_leaves_what_waits_to_be_written();
     void loaded_values_data();
     void loaded_values();
 
@@ -132,6 +136,30 @@ void test_mainwindow_changes::write_sends_exactly_the_changed_items()
     QCOMPARE(sim->unit->table(0), window->gui_to_byteArray(t_aux));
     QCOMPARE(sim->unit->table(1).mid(609, 2).toHex(), QByteArray("0100")); // 25 % is 256 counts
     QVERIFY(!window->changes_are_pending());
+}
+
+// Save writes what the window shows; a Write after it still sends only the user's edit.
+void test_mainwindow_changes::saving_a_file_leaves_what_waits_to_be_written()
+{
+    connect_and_read();
+    QTemporaryDir dir;
+    box_answerer boxes;
+    dialog_answerer dialogs;
+    dialogs.answers << dir.filePath("unchanged") << "/proc/no/such/folder/x.vkini";
+    w<QAction>("act_save_as")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("unchanged.vkini")), 10000);
+    QTRY_COMPARE(window->statusBar()->currentMessage(),
+                 "Saved settings to " + dir.filePath("unchanged.vkini"));
+    QVERIFY(!window->changes_are_pending());
+
+    w<duty_table>("aux_table")->item(3, 4)->setText("42");
+    w<QAction>("act_save_as")->trigger(); // a folder that does not exist
+    QTRY_COMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(boxes.boxes[0].text, QString("Could not save /proc/no/such/folder/x.vkini"));
+    QVERIFY(window->changes_are_pending());
+    run("act_write");
+    QCOMPARE(sent_types(), (QList<quint8>{msg_write_aux_table}));
 }
 
 void test_mainwindow_changes::write_without_changes_sends_nothing()

@@ -133,9 +133,7 @@ void test_worker_vars::saving_emits_nothing()
 
     // The window's values go to the file; what waits to be written stays as it was.
     worker.add_field_to_var(41u, i_rpm_scaler);
-    QList<QByteArray> tables;
-    for (int t = 0; t < t_last; ++t)
-        tables << QByteArray(t == t_main ? 64 : 0, '\x21');
+    const QList<QByteArray> tables{{}, f.unit->table(t_main)}; // the rest from the variables
     QList<quint32> ints;
     for (int i = 0; i < i_last; ++i)
         ints << quint32(i == i_pump_prime_delay ? 7 : 0);
