@@ -247,12 +247,14 @@ void change_tracker::when_wrote_data(FT_STATUS status)
         // The unit may hold none of it: the edits stay queued for the next Write.
         changes.requeue(writing);
     }
+    const queued_items written = writing;
     writing = queued_items();
     // What was edited while the write ran is still queued and waits for the next Write.
     changes.show_changes_pending(!changes.queued().tables.isEmpty() ||
                                  !changes.queued().parameters.isEmpty());
     if (status == FT_OK) {
         // The factory calibration is editable for one write only (a failed one is retried).
+        emit items_written(written);
         emit settings_written();
         unit_settings_known = true; // the unit holds what the window shows
         return;

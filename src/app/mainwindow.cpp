@@ -5,6 +5,7 @@
 #include "axis_ranges.h"
 #include "change_sets.h"
 #include "change_tracker.h"
+#include "compare_panel.h"
 #include "connection_panel.h"
 #include "converter.h"
 #include "d2xx_backend.h"
@@ -15,6 +16,7 @@
 #include "hotplug_monitor.h"
 #include "live_log_recorder.h"
 #include "live_view.h"
+#include "log_review.h"
 #include "map_calibration.h"
 #include "message_box.h"
 #include "output_modes.h"
@@ -28,6 +30,7 @@
 #include "table_pages.h"
 #include "table_record.h"
 #include "table_wizard.h"
+#include "undo_history.h"
 #include "unfinished_edits.h"
 #include "unit_backups.h"
 
@@ -95,11 +98,22 @@ void MainWindow::build_panels()
                                                *connection, *backups, this);
     recorder =
         std::make_unique<live_log_recorder>(*ui, this, w, *live, *changes, *tracker, status, this);
+    review = std::make_unique<log_review>(
+        this, w, conv, [this] { return recorder->folder(); }, this);
+    connect(review.get(), &log_review::frame_to_show, live.get(),
+            &live_view::when_recall_data_ready);
+    connect(review.get(), &log_review::status_message, status,
+            [status](const QString& text) { status->showMessage(text); });
     files = std::make_unique<settings_file_panel>(*ui, this, w, *changes, *tracker, *edits, status,
                                                   this);
     firmware = std::make_unique<firmware_panel>(*ui, this, w, *connection, *backups, this);
     debug_log = std::make_unique<debug_log_panel>(*ui, this, this);
-    wizard = std::make_unique<table_wizard>(this, conv, *tables, *ranges, *modes, status, this);
+    history =
+        std::make_unique<undo_history>(*ui, this, w, *changes, *tracker, *tables, *edits, this);
+    wizard = std::make_unique<table_wizard>(this, conv, *tables, *ranges, *modes, *history, status,
+                                            this);
+    compare = std::make_unique<compare_panel>(*ui, this, w, conv, *tracker, *tables, *history,
+                                              *edits, this);
     // After every panel's slots, so that a value their editingFinished slots correct stays
     // finished.
     edits->follow_fields();
@@ -114,6 +128,7 @@ void MainWindow::connect_panels()
             &change_tracker::show_changes_pending);
     connect(tracker.get(), &change_tracker::settings_written, calibration.get(),
             &map_calibration::end_factory_edit);
+    connect(tracker.get(), &change_tracker::items_written, history.get(), &undo_history::written);
     connect(backups.get(), &unit_backups::started, tracker.get(), &change_tracker::backup_started);
     connect(backups.get(), &unit_backups::finished, tracker.get(),
             &change_tracker::backup_finished);
@@ -152,6 +167,8 @@ void MainWindow::connect_panels()
             &map_calibration::set_connected);
     connect(link, &connection_panel::connected_changed, overrides.get(),
             &output_overrides::set_connected);
+    connect(link, &connection_panel::connected_changed, compare.get(),
+            &compare_panel::set_connected);
     connect(link, &connection_panel::unit_opened, tracker.get(), &change_tracker::unit_connected);
     connect(link, &connection_panel::unit_closed, recorder.get(), &live_log_recorder::link_closed);
     connect(link, &connection_panel::model_known, tables.get(), &table_pages::limit_output_current);

@@ -18,6 +18,8 @@
 //   firmware_panel, unit_backups   firmware update and Reset; backups before overwriting
 //   debug_log_panel                the Debug Log page and file
 //   table_wizard                   the settings wizard's run
+//   undo_history                   Edit > Undo and Redo of every edit
+//   compare_panel                  comparing with a settings file or the unit
 //   help_panel                     Help menu: the user guide (F1) and the About box
 //
 // The public functions below are the window's own interface (start-up, files named on the
@@ -48,6 +50,7 @@ class firmware_panel;
 class help_panel;
 class hotplug_monitor;
 class live_log_recorder;
+class log_review;
 class live_view;
 class map_calibration;
 class output_modes;
@@ -58,6 +61,8 @@ class rq7_worker;
 class settings_file_panel;
 class table_pages;
 class table_wizard;
+class undo_history;
+class compare_panel;
 class unfinished_edits;
 class unit_backups;
 
@@ -125,10 +130,13 @@ private:
     std::unique_ptr<unfinished_edits> edits;
     std::unique_ptr<change_tracker> tracker;
     std::unique_ptr<live_log_recorder> recorder;
+    std::unique_ptr<log_review> review;
     std::unique_ptr<settings_file_panel> files;
     std::unique_ptr<firmware_panel> firmware;
     std::unique_ptr<debug_log_panel> debug_log;
+    std::unique_ptr<undo_history> history;
     std::unique_ptr<table_wizard> wizard;
+    std::unique_ptr<compare_panel> compare;
     std::unique_ptr<preferences> kept;
     std::unique_ptr<help_panel> help;
 };

@@ -3,139 +3,32 @@
 #include "cli_commands.h"
 
 #include "converter.h"
+#include "log_csv_export.h"
 #include "rq7_log.h"
 #include "rq7_log_reader.h"
+#include "rq7_log_view.h"
 #include "rq7_vars.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
-#include <cmath>
 #include <cstdio>
 #include <unistd.h>
 
 namespace {
 
-/// Finer than the window shows, so that exported curves keep every count's step.
-const int boost_decimals[] = {3, 4, 2};
-
-const char* const raw_columns[] = {"afr",
-                                   "boost target low",
-                                   "boost target high",
-                                   "pot boost target",
-                                   "aux master",
-                                   "inj pulse width",
-                                   "error pol",
-                                   "coarse mode",
-                                   "command",
-                                   "current pos",
-                                   "error",
-                                   "previous pid",
-                                   "pterm",
-                                   "iterm",
-                                   "dterm",
-                                   "istate",
-                                   "istate lu",
-                                   "result"};
-
-QString header(const converter& conv)
+/// The CSV to standard output (an empty `path`) or into `path`.
+bool write_csv(const QString& path, const rq7_log& log, const converter& conv, QString& error)
 {
-    QStringList names = {
-        "Time [s]",         "Engine speed [RPM]", "MAP [" + conv.boost_units_name + "]",
-        "Battery [V]",      "Analog A [V]",       "Analog B [V]",
-        "MAIN current [A]", "AUX current [A]",    "MAIN duty [%]",
-        "AUX duty [%]",     "GPO1 duty [%]",      "GPO2 duty [%]",
-        "GPI1 state",       "GPI2 state"};
-    for (const char* raw : raw_columns)
-        names << raw;
-    return names.join(',') + "\r\n";
-}
-
-/// Fixed decimals without a "-0.0" for values that round to zero.
-QString fixed(double value, int decimals)
-{
-    const double scale = std::pow(10.0, decimals);
-    const double rounded = std::round(value * scale) / scale;
-    return QString::number(rounded == 0 ? 0.0 : rounded, 'f', decimals);
-}
-
-QString duty(quint16 counts)
-{
-    return QString::number(qMin<int>(counts, 1023) * 100.0 / 1023.0, 'f', 1);
-}
-
-QString line(const rq7_frame& f, qint64 start, const converter& conv, int map_decimals)
-{
-    const quint16 map = quint16(qMin<int>(f.map_adc, 1023));
-    QStringList values = {
-        QString::number((f.timestamp - start) / 1000.0, 'f', 3),
-        QString::number(f.rpm),
-        fixed(conv.adc2boost(map), map_decimals),
-        QString::number(converter::adc2batt(f.batt_adc), 'f', 2),
-        QString::number(converter::adc2volt(qMin<quint16>(f.an1_adc, 1023)), 'f', 3),
-        QString::number(converter::adc2volt(qMin<quint16>(f.an2_adc, 1023)), 'f', 3),
-        QString::number(converter::adc2current(qMin<quint16>(f.main_current, 1023)), 'f', 2),
-        QString::number(converter::adc2current(qMin<quint16>(f.aux_current, 1023)), 'f', 2),
-        duty(f.main_duty),
-        duty(f.aux_duty),
-        duty(f.gpo1_duty),
-        duty(f.gpo2_duty),
-        QString::number(f.gpi1_state),
-        QString::number(f.gpi2_state)};
-    for (quint64 raw :
-         {quint64(f.afr), quint64(f.boost_target_low), quint64(f.boost_target_high),
-          quint64(f.pot_boost_target), quint64(f.aux_master), quint64(f.inj_pulse_width),
-          quint64(f.error_pol), quint64(f.coarse_mode), quint64(f.command), quint64(f.current_pos),
-          quint64(f.error), quint64(f.previous_pid), quint64(f.pterm), quint64(f.iterm),
-          quint64(f.dterm), quint64(f.istate), quint64(f.istate_lu), quint64(f.result)})
-        values << QString::number(raw);
-    return values.join(',') + "\r\n";
-}
-
-/// Writes every line, each write checked: a full disk or a closed pipe is an error, not a
-/// shorter file.
-bool write_lines(QIODevice& out, const rq7_log& log, const converter& conv, int map_decimals)
-{
-    auto put = [&out](const QByteArray& text) { return out.write(text) == text.size(); };
-    if (!put(header(conv).toUtf8()))
-        return false;
-    const qint64 start = log.timestamps().at(0);
-    for (int n = 0; n < log.size(); ++n)
-        if (!put(line(log.at(n), start, conv, map_decimals).toLatin1()))
-            return false;
-    return true;
-}
-
-/// The CSV to standard output (an empty `path`) or into `path`. A regular file (or a new one)
-/// is replaced in one step, so a failure leaves the old one; anything else (a pipe, a device,
-/// a symbolic link) is written into directly, since renaming a file over it would destroy it.
-bool write_csv(const QString& path, const rq7_log& log, const converter& conv, int map_decimals,
-               QString& error)
-{
-    if (path.isEmpty()) {
-        QFile out;
-        const bool written =
-            out.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) &&
-            write_lines(out, log, conv, map_decimals) && out.flush();
-        if (!written)
-            error = "cannot write to standard output: " + out.errorString();
-        return written;
-    }
-    const QFileInfo target(path);
-    if (target.isSymLink() || (target.exists() && !target.isFile())) {
-        QFile out(path);
-        const bool written = out.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                             write_lines(out, log, conv, map_decimals) && out.flush();
-        if (!written)
-            error = QString("cannot write %1: %2").arg(path, out.errorString());
-        return written;
-    }
-    QSaveFile out(path);
+    const rq7_log_view view(log);
+    if (!path.isEmpty())
+        return log_csv_export::save(path, view, conv, error) == log_csv_export::r_written;
+    QFile out;
     const bool written =
-        out.open(QIODevice::WriteOnly) && write_lines(out, log, conv, map_decimals) && out.commit();
+        out.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) &&
+        log_csv_export::write(out, view, conv) == log_csv_export::r_written && out.flush();
     if (!written)
-        error = QString("cannot write %1: %2").arg(path, out.errorString());
+        error = "cannot write to standard output: " + out.errorString();
     return written;
 }
 
@@ -183,7 +76,7 @@ int cli_export(const cli_options& options)
     }
 
     QString error;
-    if (!write_csv(options.output, log, conv, boost_decimals[options.boost_unit], error))
+    if (!write_csv(options.output, log, conv, error))
         return cli_fail(exit_code::local_file, error);
     if (reader.bad_lines() > 0)
         std::fprintf(stderr,

@@ -223,6 +223,12 @@ void log_graph::when_data_updated()
     when_point_selected(QPointF(all.right(), 0.0));
 }
 
+void log_graph::follow_time(double t)
+{
+    show_time_window(t);
+    when_point_selected(QPointF(t, 0.0));
+}
+
 void log_graph::show_time_window(double right)
 {
     setAxisScale(xBottom, right - window_length * sample_period_ms, right + lead_ms, time_step_ms);

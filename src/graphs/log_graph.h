@@ -68,6 +68,9 @@ public slots:
     void when_data_updated();
     /// Puts the time marker at point.x.
     void when_point_selected(QPointF point);
+    /// Shows a stored sample as a live one is shown: the time window ends at it and the
+    /// marker stands on it (playback of a log).
+    void follow_time(double t);
     /// Right axis from 0 to `max` RPM.
     void scale_rpm_axis(int max);
     /// The log was emptied: the marker goes, the window shows the present.

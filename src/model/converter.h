@@ -52,6 +52,8 @@ public:
 
     /// 0 PSI, 1 Bar, 2 kPa; anything else falls back to PSI.
     void set_boost_units(int index);
+    /// The unit selected: 0 PSI, 1 Bar, 2 kPa.
+    int boost_unit_index() const { return boost_index; }
     /// Number of decimals and spin-box step the window uses for boost fields in the current unit.
     int boost_decimals() const;
     double boost_step() const;

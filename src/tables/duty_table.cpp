@@ -109,6 +109,9 @@ void duty_table::build()
     delegate = new duty_table_delegate(this);
     setItemDelegate(delegate);
     next_highlight_update = QDeadlineTimer(0);
+    pending_highlight = new QTimer(this);
+    pending_highlight->setSingleShot(true);
+    connect(pending_highlight, &QTimer::timeout, this, &duty_table::place_highlight);
     vert_line = make_line("vert_frame", true);
     horz_line = make_line("horz_frame", false);
     make_header_font();
@@ -352,12 +355,49 @@ void duty_table::update_cell_color(QTableWidgetItem* cell)
     if (!cell)
         return;
     const QSignalBlocker block(this);
+    if (color_by_coverage(cell))
+        return;
     QColor text = Qt::lightGray;
     QColor background = Qt::white;
     if (isEnabled())
         calc_cell_colors(quint8(qBound(0, cell_int(cell), 255)), text, background);
     cell->setForeground(text);
     cell->setBackground(background);
+}
+
+void duty_table::set_coverage(const QVector<cell_coverage>& cells)
+{
+    const bool fits = cells.size() == rowCount() * columnCount();
+    if (!fits && coverage.isEmpty())
+        return;
+    coverage = fits ? cells : QVector<cell_coverage>();
+    recolor_all();
+}
+
+// Coverage replaces the duty colours: a visited cell is shaded from white towards orange by
+// its strength (a little at least, so that a short visit still shows), the rest stay plain.
+// It shows on a table its output's mode does not use too: where the run went is still worth
+// seeing there.
+bool duty_table::color_by_coverage(QTableWidgetItem* cell)
+{
+    const int index = cell->row() * columnCount() + cell->column();
+    if (coverage.isEmpty() || index < 0 || index >= coverage.size()) {
+        cell->setData(coverage_role, QVariant());
+        cell->setToolTip(QString());
+        return false;
+    }
+    const cell_coverage& c = coverage[index];
+    const double strength = c.shown ? 0.15 + 0.85 * qBound(0.0, c.strength, 1.0) : 0;
+    const QColor shade(230, 120, 0);
+    auto mix = [strength](int from, int to) {
+        return int(std::lround(from + (to - from) * strength));
+    };
+    cell->setBackground(
+        QColor(mix(255, shade.red()), mix(255, shade.green()), mix(255, shade.blue())));
+    cell->setForeground(strength > 0.6 ? Qt::white : Qt::black);
+    cell->setData(coverage_role, c.shown ? c.label : QString());
+    cell->setToolTip(c.tip);
+    return true;
 }
 
 void duty_table::recolor_all()
@@ -394,8 +434,21 @@ void duty_table::set_highlight_visible(bool visible)
 
 void duty_table::set_highlight_position(quint16 rpm, double value)
 {
-    if (!next_highlight_update.hasExpired())
+    pending_rpm = rpm;
+    pending_value = value;
+    if (!next_highlight_update.hasExpired()) {
+        if (!pending_highlight->isActive())
+            pending_highlight->start(int(qMax<qint64>(1, next_highlight_update.remainingTime())));
         return;
+    }
+    pending_highlight->stop();
+    place_highlight();
+}
+
+void duty_table::place_highlight()
+{
+    const quint16 rpm = pending_rpm;
+    const double value = pending_value;
     const int columns = columnCount();
     const int rows = rowCount();
     if (columns < 2 || rows < 2)

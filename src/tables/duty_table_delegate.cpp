@@ -1,9 +1,11 @@
 #include "duty_table_delegate.h"
 
+#include "duty_table.h"
 #include "duty_table_editor.h"
 
 #include <QDebug>
 #include <QIntValidator>
+#include <QPainter>
 
 namespace {
 
@@ -61,4 +63,20 @@ void duty_table_delegate::setModelData(QWidget* editor, QAbstractItemModel* mode
     bool ok = false;
     const int value = line_edit->text().toInt(&ok, 10);
     model->setData(index, ok ? qBound(0, value, 100) : 0, Qt::EditRole);
+}
+
+void duty_table_delegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                const QModelIndex& index) const
+{
+    QStyledItemDelegate::paint(painter, option, index);
+    const QString label = index.data(duty_table::coverage_role).toString();
+    if (label.isEmpty())
+        return;
+    painter->save();
+    QFont small = option.font;
+    small.setPointSizeF(qMax(6.0, small.pointSizeF() * 0.7));
+    painter->setFont(small);
+    painter->setPen(index.data(Qt::ForegroundRole).value<QBrush>().color());
+    painter->drawText(option.rect.adjusted(2, 1, -2, -1), Qt::AlignRight | Qt::AlignBottom, label);
+    painter->restore();
 }

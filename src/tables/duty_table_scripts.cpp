@@ -22,6 +22,11 @@ void duty_table::script()
 
 void duty_table::apply_script(QString script)
 {
+    record_edit("script on " + undo_name, [this, &script] { run_script(script); });
+}
+
+void duty_table::run_script(const QString& script)
+{
     const QModelIndexList selected = sorted_selection();
     if (selected.isEmpty())
         return;
