@@ -6,6 +6,7 @@
 #include "cust_an_csv.h"
 #include "file_dialog.h"
 #include "file_limits.h"
+#include "guide_sections.h"
 #include "message_box.h"
 
 #include <QDebug>
@@ -68,11 +69,11 @@ bool analog_inputs::load_cust_an_conv(const QString& path, bool input_a)
         // A file refused by its size was not read: the format's checklist would not help.
         const QString too_large =
             file_limits::too_large(path, file_limits::cust_an_csv_bytes, "a conversion table");
-        message_box::show(window, QMessageBox::Critical, parse_failed,
-                          too_large.isEmpty()
-                              ? parse_failed_details(path)
-                              : too_large + ".\nIt was not read; the input keeps its table.",
-                          QMessageBox::Ok, QMessageBox::Ok);
+        message_box::show_with_help(
+            guide_sections::analog_inputs, window, QMessageBox::Critical, parse_failed,
+            too_large.isEmpty() ? parse_failed_details(path)
+                                : too_large + ".\nIt was not read; the input keeps its table.",
+            QMessageBox::Ok, QMessageBox::Ok);
         return false;
     }
     emit quantity_changed(input_a, name);

@@ -89,6 +89,13 @@ void change_sets::remove_from_set(int_index parameter)
         show_changes_pending(false);
 }
 
+void change_sets::remove_from_set(table_index table)
+{
+    if (items.tables.remove(table) && items.tables.isEmpty() && items.parameters.isEmpty() &&
+        trims.isEmpty())
+        show_changes_pending(false);
+}
+
 queued_items change_sets::take()
 {
     queued_items taken;

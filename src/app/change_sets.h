@@ -48,6 +48,7 @@ public:
     void queue_everything();
     /// Takes a parameter out of the pending writes; Write turns green if nothing else waits.
     void remove_from_set(int_index parameter);
+    void remove_from_set(table_index table);
 
     const queued_items& queued() const { return items; }
     /// Empties the sets and returns what they held; trims are shown only and never sent.

@@ -4,6 +4,7 @@
 #include "axis_ranges.h"
 #include "connect_slots_by_name.h"
 #include "connection_panel.h"
+#include "guide_sections.h"
 #include "live_view.h"
 #include "map_calibration.h"
 #include "message_box.h"
@@ -214,11 +215,12 @@ bool change_tracker::may_write_over_unit()
     if (unit_settings_known || settings_file_opened)
         return true;
     // The window may show nothing but its start values (all-zero tables).
-    return message_box::show(window, QMessageBox::Warning,
-                             "Nothing has been read from this unit yet. Writing replaces its "
-                             "settings with what the window shows.",
-                             QString(), QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel,
-                             {{QMessageBox::Ok, "Write"}}) == QMessageBox::Ok;
+    return message_box::show_with_help(
+               guide_sections::nothing_read, window, QMessageBox::Warning,
+               "Nothing has been read from this unit yet. Writing replaces its "
+               "settings with what the window shows.",
+               QString(), QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel,
+               {{QMessageBox::Ok, "Write"}}) == QMessageBox::Ok;
 }
 
 void change_tracker::when_read_data(FT_STATUS status, QList<QByteArray> tables,
@@ -245,18 +247,21 @@ void change_tracker::when_wrote_data(FT_STATUS status)
         // The unit may hold none of it: the edits stay queued for the next Write.
         changes.requeue(writing);
     }
+    const queued_items written = writing;
     writing = queued_items();
     // What was edited while the write ran is still queued and waits for the next Write.
     changes.show_changes_pending(!changes.queued().tables.isEmpty() ||
                                  !changes.queued().parameters.isEmpty());
     if (status == FT_OK) {
         // The factory calibration is editable for one write only (a failed one is retried).
+        emit items_written(written);
         emit settings_written();
         unit_settings_known = true; // the unit holds what the window shows
         return;
     }
     qWarning("Error writing data to device");
-    message_box::show(window, QMessageBox::Critical, "Error writing data to device",
-                      "Could not write data to device, check the log for possible error "
-                      "messages.");
+    message_box::show_with_help(guide_sections::write_failed, window, QMessageBox::Critical,
+                                "Error writing data to device",
+                                "Could not write data to device, check the log for possible error "
+                                "messages.");
 }

@@ -77,6 +77,8 @@ public slots:
 signals:
     /// A write reached the unit.
     void settings_written();
+    /// A write reached the unit with these items (before settings_written).
+    void items_written(const queued_items& items);
 
 private slots:
     void on_act_read_triggered();

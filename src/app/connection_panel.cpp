@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "connect_slots_by_name.h"
+#include "guide_sections.h"
 #include "message_box.h"
 #include "rq7_worker.h"
 
@@ -81,6 +82,8 @@ void connection_panel::when_device_opened(QString serial_number, quint16 fw_vers
     window->statusBar()->showMessage("Device connected");
     connected = true;
     connected_fw_version = fw_version;
+    connected_serial = serial_number;
+    connected_variant = variant;
     emit connected_changed(true);
     act_reconnect->setChecked(false);
     emit unit_opened();
@@ -111,10 +114,11 @@ void connection_panel::warn_old_firmware(quint16 fw_version)
                              .arg(oldest_supported_fw, 0, 16)
                              .arg(fw_version, 0, 16);
     qWarning("%s", qUtf8Printable(text));
-    message_box::show(window, QMessageBox::Warning, text,
-                      "The connected device has an older firmware (FW) version, you need to "
-                      "update the FW!\n\nUsing this version of Quorvane with your older FW may "
-                      "break your device, your engine, or both (probably both).\n\n");
+    message_box::show_with_help(
+        guide_sections::old_firmware, window, QMessageBox::Warning, text,
+        "The connected device has an older firmware (FW) version, you need to "
+        "update the FW!\n\nUsing this version of Quorvane with your older FW may "
+        "break your device, your engine, or both (probably both).\n\n");
 }
 
 /// Connection text, title and the overcurrent limits the model's output stage allows.
@@ -136,6 +140,7 @@ void connection_panel::firmware_changed(quint16 fw_version, rq7_variant variant)
         return;
     connected_fw_version = fw_version;
     if (fw_version != 0) {
+        connected_variant = variant;
         show_connection(fw_version, variant);
         return;
     }

@@ -29,6 +29,9 @@ public:
     bool is_connected() const { return connected; }
     /// The connected unit's firmware version; 0 while not connected (or in the bootloader).
     quint16 firmware_version() const { return connected_fw_version; }
+    /// The connected unit's serial number and model, as it introduced itself.
+    QString serial_number() const { return connected_serial; }
+    rq7_variant model() const { return connected_variant; }
     /// A firmware update ended on a unit still connected: its version (0: the bootloader).
     void firmware_changed(quint16 fw_version, rq7_variant variant);
 
@@ -62,4 +65,6 @@ private:
     QLabel* connection_status;
     bool connected = false;
     quint16 connected_fw_version = 0;
+    QString connected_serial;
+    rq7_variant connected_variant = variant_nvs;
 };

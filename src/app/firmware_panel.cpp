@@ -6,6 +6,7 @@
 #include "file_dialog.h"
 #include "fw_image.h"
 #include "fw_program_status.h"
+#include "guide_sections.h"
 #include "message_box.h"
 #include "rq7_worker.h"
 #include "unit_backups.h"
@@ -59,9 +60,10 @@ void firmware_panel::on_fw_browse_clicked()
         fw_location->setText(name);
         return;
     }
-    message_box::show(window, QMessageBox::Warning, "Incorrect FW version selected!",
-                      "You must select a FW load for the RQ7-NVS. These usually have 'QUIL' in "
-                      "the name");
+    message_box::show_with_help(
+        guide_sections::firmware, window, QMessageBox::Warning, "Incorrect FW version selected!",
+        "You must select a FW load for the RQ7-NVS. These usually have 'QUIL' in "
+        "the name");
 }
 
 /// The worker refuses a broken image too; checking here tells the user why before they
@@ -78,9 +80,10 @@ bool firmware_panel::fw_image_usable(const QString& location)
     }
     if (problem.isEmpty())
         return true;
-    message_box::show(window, QMessageBox::Critical, "Invalid FW image!",
-                      QString("%1\n%2\n\nThe unit was not touched: it keeps its firmware.")
-                          .arg(location, problem));
+    message_box::show_with_help(
+        guide_sections::firmware_invalid, window, QMessageBox::Critical, "Invalid FW image!",
+        QString("%1\n%2\n\nThe unit was not touched: it keeps its firmware.")
+            .arg(location, problem));
     return false;
 }
 
@@ -89,8 +92,8 @@ void firmware_panel::on_fw_update_clicked()
     const QString location = fw_location->text().trimmed();
     if (location.isEmpty() || !fw_image_usable(location))
         return;
-    const QMessageBox::StandardButton answer = message_box::show(
-        window, QMessageBox::Information, "About to program the FW!",
+    const QMessageBox::StandardButton answer = message_box::show_with_help(
+        guide_sections::firmware, window, QMessageBox::Information, "About to program the FW!",
         "Before proceeding, ensure unit is ready for FW programming:\n  - Turn engine OFF, and "
         "unplug the connectors to the unit\n  - Plug in the USB cable, board should be powered "
         "on (LEDs blinking)\n\nPress OK to start programming",
@@ -113,8 +116,8 @@ void firmware_panel::when_fw_programmed(FT_STATUS status, quint16 fw_version, rq
     fw_status->reset_rows();
     connection.firmware_changed(fw_version, variant);
     if (status != FT_OK) {
-        message_box::show(
-            window, QMessageBox::Critical, "FW Update Failed!",
+        message_box::show_with_help(
+            guide_sections::firmware_failed, window, QMessageBox::Critical, "FW Update Failed!",
             "Unit's Firmware was NOT successfully updated.\nEither the unit was not in boot mode, "
             "or the FW image was not loaded correctly.\n  - Unplug the USB Cable from the unit. "
             "Plug the USB cable back in.\n  - Check that the bottom right status message says "
@@ -130,10 +133,10 @@ void firmware_panel::when_fw_progress(uint) {}
 
 void firmware_panel::on_act_reset_triggered()
 {
-    const QMessageBox::StandardButton answer =
-        message_box::show(window, QMessageBox::Warning, "Reset the device?",
-                          "WARNING: Make sure the engine is not running before proceeding!",
-                          QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const QMessageBox::StandardButton answer = message_box::show_with_help(
+        guide_sections::reset, window, QMessageBox::Warning, "Reset the device?",
+        "WARNING: Make sure the engine is not running before proceeding!",
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer == QMessageBox::Yes)
         worker->reset();
 }

@@ -5,6 +5,7 @@
 #include "change_tracker.h"
 #include "connect_slots_by_name.h"
 #include "file_dialog.h"
+#include "guide_sections.h"
 #include "live_view.h"
 #include "message_box.h"
 #include "rq7_worker.h"
@@ -239,10 +240,11 @@ void live_log_recorder::when_log_file_failed(QString file_name, QString reason)
         act_live_log_to_file->setChecked(false);
     const QString text = "Could not write the live log file";
     qWarning().noquote() << text << file_name << ":" << reason;
-    message_box::show(window, QMessageBox::Critical, text,
-                      QString("%1\n\n%2\n\nLogging to file is off; live updates go on. "
-                              "Anything recorded before stays in the file.")
-                          .arg(file_name, reason));
+    message_box::show_with_help(guide_sections::recording_failed, window, QMessageBox::Critical,
+                                text,
+                                QString("%1\n\n%2\n\nLogging to file is off; live updates go on. "
+                                        "Anything recorded before stays in the file.")
+                                    .arg(file_name, reason));
 }
 
 // ---- folder and files ----
@@ -258,10 +260,11 @@ void live_log_recorder::on_set_live_log_folder_clicked()
     if (live.is_live()) {
         const QString text = "Cannot change folder while live updates enabled";
         qWarning().noquote() << text;
-        message_box::show(window, QMessageBox::Warning, text,
-                          "You cannot change the live logging folder while live updates is "
-                          "enabled\n\nTurn off live updates, select a new folder, and turn on "
-                          "live updates again to use the new folder.");
+        message_box::show_with_help(
+            guide_sections::recording, window, QMessageBox::Warning, text,
+            "You cannot change the live logging folder while live updates is "
+            "enabled\n\nTurn off live updates, select a new folder, and turn on "
+            "live updates again to use the new folder.");
         return;
     }
     const QString folder = file_dialog::folder(window, "Log file folder", live_log_folder_name);
@@ -292,8 +295,9 @@ bool live_log_recorder::may_open_log_file()
         return false;
     if (!changes.changes_are_pending())
         return true;
-    const QMessageBox::StandardButton answer = message_box::show(
-        window, QMessageBox::Warning, "WARNING: About to overwrite local changes",
+    const QMessageBox::StandardButton answer = message_box::show_with_help(
+        guide_sections::opening_logs, window, QMessageBox::Warning,
+        "WARNING: About to overwrite local changes",
         "Opening a log file will also import the settings used to make that log file.\nYou "
         "have unsaved changes that you need to either write out to a unit or save to a "
         "file.\n\nDo you still want to continue loading the log file, overwriting your "
@@ -322,6 +326,6 @@ void live_log_recorder::when_log_file_refused(QString file_name, QString reason)
 {
     if (live_log_file_name->text() == file_name)
         live_log_file_name->setText(live_log_file_name_before_open);
-    message_box::show(window, QMessageBox::Warning, reason,
-                      "Nothing of it was loaded; the log shown before is kept.");
+    message_box::show_with_help(guide_sections::opening_logs, window, QMessageBox::Warning, reason,
+                                "Nothing of it was loaded; the log shown before is kept.");
 }

@@ -1,6 +1,7 @@
 #include "log_export.h"
 
 #include "file_dialog.h"
+#include "guide_sections.h"
 #include "log_csv_export.h"
 #include "message_box.h"
 #include "rq7_log_view.h"
@@ -38,7 +39,8 @@ void export_with_dialog(QWidget* window, const rq7_log_view& log, const converte
         return;
     }
     qWarning().noquote() << "Could not export the live log:" << error;
-    message_box::show(window, QMessageBox::Critical, "Could not export the live log", error);
+    message_box::show_with_help(guide_sections::export_csv, window, QMessageBox::Critical,
+                                "Could not export the live log", error);
 }
 
 bool write_with_progress(QWidget* window, const QString& path, const rq7_log_view& log,

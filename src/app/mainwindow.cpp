@@ -5,12 +5,14 @@
 #include "axis_ranges.h"
 #include "change_sets.h"
 #include "change_tracker.h"
+#include "compare_panel.h"
 #include "connection_panel.h"
 #include "converter.h"
 #include "d2xx_backend.h"
 #include "debug_log.h"
 #include "debug_log_panel.h"
 #include "firmware_panel.h"
+#include "help_panel.h"
 #include "hotplug_monitor.h"
 #include "live_log_recorder.h"
 #include "live_view.h"
@@ -28,6 +30,7 @@
 #include "table_pages.h"
 #include "table_record.h"
 #include "table_wizard.h"
+#include "undo_history.h"
 #include "unfinished_edits.h"
 #include "unit_backups.h"
 
@@ -105,12 +108,18 @@ void MainWindow::build_panels()
                                                   this);
     firmware = std::make_unique<firmware_panel>(*ui, this, w, *connection, *backups, this);
     debug_log = std::make_unique<debug_log_panel>(*ui, this, this);
-    wizard = std::make_unique<table_wizard>(this, conv, *tables, *ranges, *modes, status, this);
+    history =
+        std::make_unique<undo_history>(*ui, this, w, *changes, *tracker, *tables, *edits, this);
+    wizard = std::make_unique<table_wizard>(this, conv, *tables, *ranges, *modes, *history, status,
+                                            this);
+    compare = std::make_unique<compare_panel>(*ui, this, w, conv, *tracker, *tables, *history,
+                                              *edits, this);
     // After every panel's slots, so that a value their editingFinished slots correct stays
     // finished.
     edits->follow_fields();
     kept = std::make_unique<preferences>(preferences::holders{
         files.get(), debug_log.get(), recorder.get(), ranges.get(), inputs.get(), changes.get()});
+    help = std::make_unique<help_panel>(*ui, this, *connection, this);
 }
 
 void MainWindow::connect_panels()
@@ -119,6 +128,7 @@ void MainWindow::connect_panels()
             &change_tracker::show_changes_pending);
     connect(tracker.get(), &change_tracker::settings_written, calibration.get(),
             &map_calibration::end_factory_edit);
+    connect(tracker.get(), &change_tracker::items_written, history.get(), &undo_history::written);
     connect(backups.get(), &unit_backups::started, tracker.get(), &change_tracker::backup_started);
     connect(backups.get(), &unit_backups::finished, tracker.get(),
             &change_tracker::backup_finished);
@@ -157,6 +167,8 @@ void MainWindow::connect_panels()
             &map_calibration::set_connected);
     connect(link, &connection_panel::connected_changed, overrides.get(),
             &output_overrides::set_connected);
+    connect(link, &connection_panel::connected_changed, compare.get(),
+            &compare_panel::set_connected);
     connect(link, &connection_panel::unit_opened, tracker.get(), &change_tracker::unit_connected);
     connect(link, &connection_panel::unit_closed, recorder.get(), &live_log_recorder::link_closed);
     connect(link, &connection_panel::model_known, tables.get(), &table_pages::limit_output_current);

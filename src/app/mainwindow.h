@@ -18,6 +18,9 @@
 //   firmware_panel, unit_backups   firmware update and Reset; backups before overwriting
 //   debug_log_panel                the Debug Log page and file
 //   table_wizard                   the settings wizard's run
+//   undo_history                   Edit > Undo and Redo of every edit
+//   compare_panel                  comparing with a settings file or the unit
+//   help_panel                     Help menu: the user guide (F1) and the About box
 //
 // The public functions below are the window's own interface (start-up, files named on the
 // command line) and a thin façade over the panels for tests and tools.
@@ -44,6 +47,7 @@ class connection_panel;
 class converter;
 class debug_log_panel;
 class firmware_panel;
+class help_panel;
 class hotplug_monitor;
 class live_log_recorder;
 class log_review;
@@ -57,6 +61,8 @@ class rq7_worker;
 class settings_file_panel;
 class table_pages;
 class table_wizard;
+class undo_history;
+class compare_panel;
 class unfinished_edits;
 class unit_backups;
 
@@ -128,6 +134,9 @@ private:
     std::unique_ptr<settings_file_panel> files;
     std::unique_ptr<firmware_panel> firmware;
     std::unique_ptr<debug_log_panel> debug_log;
+    std::unique_ptr<undo_history> history;
     std::unique_ptr<table_wizard> wizard;
+    std::unique_ptr<compare_panel> compare;
     std::unique_ptr<preferences> kept;
+    std::unique_ptr<help_panel> help;
 };

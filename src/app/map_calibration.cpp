@@ -4,6 +4,7 @@
 #include "change_sets.h"
 #include "connect_slots_by_name.h"
 #include "converter.h"
+#include "guide_sections.h"
 #include "message_box.h"
 #include "rq7_worker.h"
 
@@ -248,9 +249,10 @@ void map_calibration::on_map_cal_calibrate_clicked()
 {
     if (!map_cal_calibrate->isChecked())
         return;
-    const QMessageBox::StandardButton answer = message_box::show(
-        window, QMessageBox::Warning, "WARNING: Turn your engine OFF!!", calibrate_details,
-        QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+    const QMessageBox::StandardButton answer =
+        message_box::show_with_help(guide_sections::map_calibrate, window, QMessageBox::Warning,
+                                    "WARNING: Turn your engine OFF!!", calibrate_details,
+                                    QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
     if (answer == QMessageBox::Ok) {
         qDebug("Calibrating atmospheric pressure");
         worker->start_map_cal();
@@ -292,12 +294,13 @@ void map_calibration::when_map_cal_failed(FT_STATUS status)
     map_cal_calibrate->setChecked(false);
     const QString text = "Calibration failed";
     qWarning().noquote() << text << "status" << status;
-    message_box::show(window, QMessageBox::Critical, text,
-                      status == FT_DEVICE_NOT_OPENED
-                          ? "The unit is not connected. The calibration was not changed."
-                          : QString("The unit did not answer while its MAP sensor was read "
-                                    "(status %1). The calibration was not changed.")
-                                .arg(status));
+    message_box::show_with_help(
+        guide_sections::map_calibrate, window, QMessageBox::Critical, text,
+        status == FT_DEVICE_NOT_OPENED
+            ? "The unit is not connected. The calibration was not changed."
+            : QString("The unit did not answer while its MAP sensor was read "
+                      "(status %1). The calibration was not changed.")
+                  .arg(status));
 }
 
 void map_calibration::on_map_cal_default_clicked()
@@ -315,9 +318,10 @@ void map_calibration::on_map_cal_edit_defaults_clicked()
         lock_map_cal_defaults();
         return;
     }
-    const QMessageBox::StandardButton answer = message_box::show(
-        window, QMessageBox::Warning, "WARNING: Editing factory MAP sensor defaults",
-        edit_defaults_details, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+    const QMessageBox::StandardButton answer = message_box::show_with_help(
+        guide_sections::map_factory, window, QMessageBox::Warning,
+        "WARNING: Editing factory MAP sensor defaults", edit_defaults_details,
+        QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
     if (answer == QMessageBox::Ok) {
         for (QWidget* field : {base_atm, base_intercept, base_slope})
             field->setEnabled(true);
@@ -393,9 +397,9 @@ bool map_calibration::ask_map_cal(bool active, const map_cal_set& now, const map
     const QString question =
         active ? "Do you want to overwrite your CURRENT ACTIVE map calibration values?"
                : "Do you want to overwrite your FACTORY DEFAULT map calibration values?";
-    return message_box::show(window, QMessageBox::Question, question, details,
-                             QMessageBox::Yes | QMessageBox::No,
-                             QMessageBox::No) == QMessageBox::Yes;
+    return message_box::show_with_help(guide_sections::map_questions, window, QMessageBox::Question,
+                                       question, details, QMessageBox::Yes | QMessageBox::No,
+                                       QMessageBox::No) == QMessageBox::Yes;
 }
 
 void map_calibration::show_map_cal(bool active, const map_cal_set& values)

@@ -23,7 +23,8 @@ struct contents
     QString informative_text;
     QMessageBox::StandardButtons buttons = QMessageBox::NoButton;
     QMessageBox::StandardButton default_button = QMessageBox::NoButton;
-    button_texts texts; // every button's text as shown
+    button_texts texts;   // every button's text as shown (the Help button aside)
+    QString help_section; // the section of the user guide its Help button opens
 };
 
 /// Returns the button to press for a box; installed by tests in place of the user.
@@ -37,6 +38,16 @@ QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const 
                                  QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                                  QMessageBox::StandardButton default_button = QMessageBox::NoButton,
                                  const button_texts& texts = {});
+
+/// As show(), with a "Help" button that opens the user guide at `help_section` (a name of
+/// guide_sections.h) and leaves the box open: the box still returns the button the user
+/// then presses, as show() would. Outside a main window the box has no Help button.
+QMessageBox::StandardButton
+show_with_help(const QString& help_section, QWidget* parent, QMessageBox::Icon icon,
+               const QString& text, const QString& informative_text,
+               QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+               QMessageBox::StandardButton default_button = QMessageBox::NoButton,
+               const button_texts& texts = {});
 
 /// Installs `answer` for every following box (an empty function: boxes are shown again).
 void set_answerer(answerer answer);

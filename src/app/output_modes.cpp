@@ -4,6 +4,7 @@
 #include "change_sets.h"
 #include "connect_slots_by_name.h"
 #include "delay_steps.h"
+#include "guide_sections.h"
 #include "message_box.h"
 #include "table_pages.h"
 
@@ -302,8 +303,8 @@ void output_modes::release_main_pump_delay()
     // While the window fills itself from the unit or a file there is nobody to ask; the
     // status bar and the log tell what was corrected.
     if (!changes.loading())
-        message_box::show(
-            window, QMessageBox::Warning, text,
+        message_box::show_with_help(
+            guide_sections::output_modes, window, QMessageBox::Warning, text,
             "MAIN control currently set to: " + main_control->currentText() +
                 "\nMAIN control will be changed to: " + main_control->itemText(mode_duty_table));
     {

@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "connect_slots_by_name.h"
+#include "guide_sections.h"
 #include "message_box.h"
 #include "rq7_worker.h"
 
@@ -73,10 +74,11 @@ void output_overrides::when_override_failed(FT_STATUS status, table_index output
         QString(reset ? "Could not reset the override of %1" : "Could not set the override of %1")
             .arg(name);
     qWarning().noquote() << text << "status" << status;
-    message_box::show(window, QMessageBox::Critical, text,
-                      QString("The unit did not take the request (status %1).%2")
-                          .arg(status)
-                          .arg(reset ? " The output may still be overridden." : ""));
+    message_box::show_with_help(guide_sections::output_overrides, window, QMessageBox::Critical,
+                                text,
+                                QString("The unit did not take the request (status %1).%2")
+                                    .arg(status)
+                                    .arg(reset ? " The output may still be overridden." : ""));
 }
 
 void output_overrides::on_main_override_set_clicked()

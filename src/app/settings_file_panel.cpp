@@ -6,6 +6,7 @@
 #include "connect_slots_by_name.h"
 #include "file_dialog.h"
 #include "file_limits.h"
+#include "guide_sections.h"
 #include "message_box.h"
 #include "rq7_worker.h"
 #include "settings_backup.h"
@@ -79,8 +80,10 @@ void settings_file_panel::open_settings_file(const QString& name)
         file_limits::too_large(name, file_limits::settings_file_bytes, "a settings file");
     if (!too_large.isEmpty()) {
         qWarning().noquote() << too_large;
-        message_box::show(window, QMessageBox::Warning, QString("Cannot open %1").arg(name),
-                          too_large + ".\nIt was not read; the window keeps its settings.");
+        message_box::show_with_help(guide_sections::settings_files, window, QMessageBox::Warning,
+                                    QString("Cannot open %1").arg(name),
+                                    too_large +
+                                        ".\nIt was not read; the window keeps its settings.");
         return;
     }
     set_file_name(name);
@@ -130,8 +133,9 @@ void settings_file_panel::when_settings_saved(QString file_name, QString error)
         return;
     }
     status->showMessage(QString("Could not save %1").arg(file_name));
-    message_box::show(window, QMessageBox::Critical, QString("Could not save %1").arg(file_name),
-                      QString("The settings were not saved: %1.").arg(error));
+    message_box::show_with_help(guide_sections::settings_files, window, QMessageBox::Critical,
+                                QString("Could not save %1").arg(file_name),
+                                QString("The settings were not saved: %1.").arg(error));
 }
 
 // ---- a loaded file ----
@@ -169,11 +173,13 @@ void settings_file_panel::report_file_version(quint32 file_version, const QList<
         details += "Use the Save/Save As buttons to update this file with this newer version of "
                    "Quorvane";
         qWarning("VKINI is from older version");
-        message_box::show(window, QMessageBox::Warning, "VKINI is from older version", details);
+        message_box::show_with_help(guide_sections::file_versions, window, QMessageBox::Warning,
+                                    "VKINI is from older version", details);
     } else if (file_version > own_version) {
         qWarning("VKINI is from newer version");
-        message_box::show(
-            window, QMessageBox::Critical, "VKINI is from newer version",
+        message_box::show_with_help(
+            guide_sections::file_versions, window, QMessageBox::Critical,
+            "VKINI is from newer version",
             QString("Quorvane v%1 was used to save this VKINI file, but your version is %2.\n"
                     "It's possible the file contains data that was not loaded properly or is not "
                     "supported by this application version.\n\nRecommend you update your "
@@ -181,13 +187,14 @@ void settings_file_panel::report_file_version(quint32 file_version, const QList<
                 .arg(theirs, ours));
     } else if (!warnings.isEmpty()) {
         qWarning("Warnings found while opening the VKINI file");
-        message_box::show(window, QMessageBox::Warning,
-                          "Warnings found while opening the VKINI file",
-                          QString("This VKINI file was made with the same version of Quorvane "
-                                  "(%1),\nbut there were some warnings found while opening the "
-                                  "file:\n")
-                                  .arg(ours) +
-                              warning_lines(warnings) + double_check +
-                              "Use the Save/Save As buttons to correct the issues in this file.");
+        message_box::show_with_help(
+            guide_sections::file_versions, window, QMessageBox::Warning,
+            "Warnings found while opening the VKINI file",
+            QString("This VKINI file was made with the same version of Quorvane "
+                    "(%1),\nbut there were some warnings found while opening the "
+                    "file:\n")
+                    .arg(ours) +
+                warning_lines(warnings) + double_check +
+                "Use the Save/Save As buttons to correct the issues in this file.");
     }
 }

@@ -74,6 +74,7 @@ public:
     /// Clears the table's selected cells, then ramps it from 0 % at the start corner to
     /// 100 % at the column of `full_rpm`, one row below the top (the settings wizard's table).
     void fill_gradient(int full_rpm);
+    duty_table* grid() const { return table; }
 
 private:
     quint16 vert_to_counts(int source, double value) const;

@@ -300,3 +300,8 @@ void table_pages::fill_main_gradient(int full_rpm)
 {
     pages[t_main]->fill_gradient(full_rpm);
 }
+
+duty_table* table_pages::table(table_index which) const
+{
+    return pages[which]->grid();
+}

@@ -15,6 +15,7 @@ class MainWindow;
 }
 class QStatusBar;
 class axis_ranges;
+class duty_table;
 class change_sets;
 class converter;
 class table_page;
@@ -55,6 +56,8 @@ public:
     double vertical_threshold(table_index table) const;
     void set_thresholds(table_index table, int rpm, double vertical);
     void fill_main_gradient(int full_rpm);
+    /// The duty table of a page (AUX, MAIN, GPO1 or GPO2).
+    duty_table* table(table_index which) const;
 
 public slots:
     /// Queues and rebuilds every table whose vertical source is `source`.

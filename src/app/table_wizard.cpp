@@ -3,10 +3,12 @@
 #include "axis_ranges.h"
 #include "connect_slots_by_name.h"
 #include "converter.h"
+#include "guide_sections.h"
 #include "message_box.h"
 #include "output_modes.h"
 #include "settings_wizard.h"
 #include "table_pages.h"
+#include "undo_history.h"
 
 #include <QDebug>
 #include <QStatusBar>
@@ -20,14 +22,15 @@ constexpr int mode_duty_table = 1; // MAIN's "Duty table"
 } // namespace
 
 table_wizard::table_wizard(QWidget* window_, converter* conv_, table_pages& pages_,
-                           axis_ranges& ranges_, output_modes& modes_, QStatusBar* status_,
-                           QObject* parent)
+                           axis_ranges& ranges_, output_modes& modes_, undo_history& history_,
+                           QStatusBar* status_, QObject* parent)
     : QObject(parent)
     , window(window_)
     , conv(conv_)
     , pages(pages_)
     , ranges(ranges_)
     , modes(modes_)
+    , history(history_)
     , status(status_)
 {
     setObjectName("table_wizard");
@@ -40,9 +43,10 @@ void table_wizard::on_btn_settings_wizard_clicked()
     if (pages.vertical_source(t_main) != 0) {
         const QString text = "The settings wizard needs the main table on the MAP sensor";
         qWarning().noquote() << text;
-        message_box::show(window, QMessageBox::Information, text,
-                          "The main table's vertical axis is an analog input. Set it to the MAP "
-                          "sensor to build the table with the wizard; nothing was changed.");
+        message_box::show_with_help(
+            guide_sections::wizard, window, QMessageBox::Information, text,
+            "The main table's vertical axis is an analog input. Set it to the MAP "
+            "sensor to build the table with the wizard; nothing was changed.");
         return;
     }
     // The axis reaches one PSI beyond each point, whatever unit the pressures are shown in.
@@ -57,7 +61,13 @@ void table_wizard::on_btn_settings_wizard_clicked()
     }
     const settings_wizard::points points = wizard.get_points();
     remembered_full_inj_rpm = points.full_inj_rpm;
+    // Everything it sets, fields and cells, is one step of Edit > Undo.
+    history.as_one_step("settings wizard", [this, &points] { apply(points); });
+}
 
+void table_wizard::apply(const settings_wizard::points& points)
+{
+    const double margin = conv->boost_units;
     modes.set_main_mode(mode_duty_table);
     const double low = std::max(conv->adc2boost(0), points.start_inj_psi - margin);
     pages.set_thresholds(t_main, points.start_inj_rpm, low);

@@ -3,6 +3,8 @@
 // boost range around those points, and fills the main table with a ramp between them.
 #pragma once
 
+#include "settings_wizard.h"
+
 #include <QObject>
 
 namespace Ui {
@@ -14,6 +16,7 @@ class axis_ranges;
 class converter;
 class output_modes;
 class table_pages;
+class undo_history;
 
 class table_wizard : public QObject
 {
@@ -21,17 +24,20 @@ class table_wizard : public QObject
 
 public:
     table_wizard(QWidget* window, converter* conv, table_pages& pages, axis_ranges& ranges,
-                 output_modes& modes, QStatusBar* status, QObject* parent);
+                 output_modes& modes, undo_history& history, QStatusBar* status, QObject* parent);
 
 private slots:
     void on_btn_settings_wizard_clicked();
 
 private:
+    void apply(const settings_wizard::points& points);
+
     QWidget* window;
     converter* conv;
     table_pages& pages;
     axis_ranges& ranges;
     output_modes& modes;
+    undo_history& history;
     QStatusBar* status;
     /// The full-injection RPM the wizard offers next time; kept while the program runs.
     int remembered_full_inj_rpm = 4000;

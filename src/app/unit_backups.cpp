@@ -1,6 +1,7 @@
 #include "unit_backups.h"
 
 #include "connect_slots_by_name.h"
+#include "guide_sections.h"
 #include "message_box.h"
 #include "rq7_worker.h"
 #include "settings_backup.h"
@@ -58,8 +59,9 @@ bool unit_backups::go_on_without_backup() const
             ? QString("The unit's settings could not be read for a backup")
             : QString("The unit's settings were read but could not be kept as a backup (%1)")
                   .arg(save_error);
-    return message_box::show(
-               window, QMessageBox::Warning, "Could not back up the unit's settings",
+    return message_box::show_with_help(
+               guide_sections::backups, window, QMessageBox::Warning,
+               "Could not back up the unit's settings",
                QString("%1, so there would be no copy of what it holds now.\n\nGo on %2 "
                        "without a backup?")
                    .arg(why, going_on),

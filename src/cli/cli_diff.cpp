@@ -78,19 +78,9 @@ int cli_diff(const cli_options& options)
         cli_write_stdout(QJsonDocument(to_json(parameters, tables)).toJson());
     } else {
         for (const auto& d : parameters)
-            cli_print(QString("%1: %2 | %3").arg(d.name, d.a, d.b));
-        for (const auto& d : tables) {
-            if (d.unreadable)
-                cli_print(QString("%1 table: not comparable (one side holds no valid table)")
-                              .arg(d.table));
-            else
-                cli_print(QString("%1 table: %2 cells differ, largest by %3 % at %4 RPM, %5")
-                              .arg(d.table)
-                              .arg(d.cells)
-                              .arg(d.largest)
-                              .arg(d.rpm)
-                              .arg(d.vertical));
-        }
+            cli_print(settings_report::line(d));
+        for (const auto& d : tables)
+            cli_print(settings_report::line(d));
         if (parameters.isEmpty() && tables.isEmpty())
             cli_print("The settings are equal.");
     }

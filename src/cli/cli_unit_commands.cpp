@@ -93,34 +93,7 @@ void cli_print(const QString& line)
 bool cli_load_settings_file(const QString& path, unit_settings& out, QStringList& warnings,
                             QString& error)
 {
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile()) {
-        error = QString("there is no settings file %1").arg(path);
-        return false;
-    }
-    if (!info.isReadable()) {
-        error = QString("cannot read %1 (check its permissions)").arg(path);
-        return false;
-    }
-    error = file_limits::too_large(path, file_limits::settings_file_bytes, "a settings file");
-    if (!error.isEmpty())
-        return false;
-    rq7_vars vars(nullptr);
-    if (!out.tables.isEmpty()) {
-        vars.tables = out.tables;
-        vars.ints = out.ints;
-        vars.trims = out.trims;
-    }
-    QList<QString> found_warnings;
-    if (!vars.file_to_vars(path, found_warnings)) {
-        error = QString("%1 is not a settings file (it has no [rq7_vars] section, or it is "
-                        "damaged)")
-                    .arg(path);
-        return false;
-    }
-    warnings = found_warnings;
-    out = {vars.tables, vars.ints, vars.trims};
-    return true;
+    return settings_files::read_file(path, out.tables, out.ints, out.trims, warnings, error);
 }
 
 int cli_list(const cli_options& options)

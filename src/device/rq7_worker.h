@@ -38,6 +38,8 @@ signals:
     void wrote_data(FT_STATUS status);
     void read_data(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints,
                    QList<adc_trim> trims);
+    /// What the unit holds, read for a comparison: the window's variables are not touched.
+    void read_compare_data(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints);
     void read_file(FT_STATUS status, QList<QByteArray> tables, QList<quint32> ints,
                    QList<adc_trim> trims, QList<QString> warnings);
     void fw_programmed(FT_STATUS status, quint16 fw_version, rq7_variant variant);
@@ -85,6 +87,9 @@ public slots:
     /// Reads every setting as start_read does but keeps no backup: for reading back what a
     /// write just left, when the state before that write is already kept.
     void start_read_back();
+    /// Reads every setting into a store of its own, for read_compare_data; nothing the window
+    /// queued changes and no backup is kept.
+    void start_compare_read();
     void add_field_to_var(QByteArray f_table, table_index i);
     void add_field_to_var(uint f_int, int_index i);
     void add_field_to_var(adc_trim f_trim, adc_trim_index i);

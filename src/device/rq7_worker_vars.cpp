@@ -42,6 +42,23 @@ void rq7_worker::start_read_back()
     read_all(false);
 }
 
+void rq7_worker::start_compare_read()
+{
+    if (posted_to_worker("start_compare_read"))
+        return;
+    qDebug("Start reading the unit for a comparison");
+    const bool was_logging = pause_live_logging();
+    rq7_vars scratch(this);
+    const FT_STATUS status = scratch.rq7_to_vars();
+    QList<QByteArray> tables;
+    QList<quint32> ints;
+    QList<adc_trim> trims;
+    if (status == FT_OK)
+        scratch.get_all_vars(tables, ints, trims);
+    emit read_compare_data(status, tables, ints);
+    resume_live_logging(was_logging);
+}
+
 void rq7_worker::read_all(bool keep_backup)
 {
     qDebug("Start read");

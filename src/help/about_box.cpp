@@ -81,10 +81,13 @@ void about_box::show_unit(const QString& serial_number, quint16 fw_version, rq7_
                                  : QString("%1 (0x%2)")
                                        .arg(firmware_text(fw_version))
                                        .arg(fw_version, 4, 16, QChar('0'));
+    // The bootloader does not tell the model.
+    const QString model = fw_version == 0          ? QString("not known in the bootloader")
+                          : variant == variant_nvs ? QString("RQ7-NVS")
+                                                   : QString("RQ7-NV");
     unit->setText(QString("<p><b>Connected unit</b><br>Model: %1<br>Serial number: %2<br>"
                           "Firmware: %3</p>")
-                      .arg(variant == variant_nvs ? "RQ7-NVS" : "RQ7-NV",
-                           serial_number.toHtmlEscaped(), firmware));
+                      .arg(model, serial_number.toHtmlEscaped(), firmware));
 }
 
 void about_box::show_no_unit()

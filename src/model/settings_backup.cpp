@@ -1,5 +1,6 @@
 #include "settings_backup.h"
 
+#include "file_limits.h"
 #include "rq7_vars.h"
 
 #include <QCoreApplication>
@@ -189,4 +190,39 @@ void settings_backup::prune(const QString& dir, const QString& keep) const
         else
             QFile::remove(file.absoluteFilePath());
     }
+}
+
+bool settings_files::read_file(const QString& path, QList<QByteArray>& tables, QList<quint32>& ints,
+                               QList<adc_trim>& trims, QStringList& warnings, QString& error)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile()) {
+        error = QString("there is no settings file %1").arg(path);
+        return false;
+    }
+    if (!info.isReadable()) {
+        error = QString("cannot read %1 (check its permissions)").arg(path);
+        return false;
+    }
+    error = file_limits::too_large(path, file_limits::settings_file_bytes, "a settings file");
+    if (!error.isEmpty())
+        return false;
+    rq7_vars vars(nullptr);
+    if (!tables.isEmpty()) {
+        vars.tables = tables;
+        vars.ints = ints;
+        vars.trims = trims;
+    }
+    QList<QString> found_warnings;
+    if (!vars.file_to_vars(path, found_warnings)) {
+        error = QString("%1 is not a settings file (it has no [rq7_vars] section, or it is "
+                        "damaged)")
+                    .arg(path);
+        return false;
+    }
+    warnings = found_warnings;
+    tables = vars.tables;
+    ints = vars.ints;
+    trims = vars.trims;
+    return true;
 }

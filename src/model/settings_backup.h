@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class rq7_vars;
 
@@ -35,6 +36,14 @@ bool write_complete(const QString& path, const QList<QByteArray>& tables,
 /// for more than a moment, so one still empty after abandoned_lock_ms is removed.
 void clear_abandoned_lock(const QString& settings_path);
 constexpr int abandoned_lock_ms = 100;
+
+/// Reads a settings file without applying it anywhere (quorvane-cli, a comparison in the
+/// window). The lists come in with the values that items missing from the file keep, as
+/// opening it in the window would (empty lists: the store's start values). False, with
+/// `error` for the user and the lists untouched, when the file is missing, unreadable, too
+/// large or no settings file; `warnings` name missing or damaged items.
+bool read_file(const QString& path, QList<QByteArray>& tables, QList<quint32>& ints,
+               QList<adc_trim>& trims, QStringList& warnings, QString& error);
 
 } // namespace settings_files
 

@@ -67,6 +67,12 @@ QString volts(quint16 counts)
     return QString("%1 V").arg(counts / 204.6, 0, 'f', 2);
 }
 
+/// Both sides' records of a table; false when either holds no valid record.
+bool both(const QByteArray& record_a, const QByteArray& record_b, table_record& a, table_record& b)
+{
+    return table_record::decode(record_a, a) && table_record::decode(record_b, b);
+}
+
 } // namespace
 
 settings_report::settings_report(const QList<QByteArray>& tables_, const QList<quint32>& ints_,
@@ -112,68 +118,81 @@ QString settings_report::vertical_text(int source, quint16 counts) const
 
 void settings_report::describe_general(QList<parameter>& out) const
 {
-    out.append({"Pulses per revolution", QString::number(ints[i_rpm_scaler] * 0.5)});
-    out.append({"Pump prime delay", ms(ints[i_pump_prime_delay])});
-    out.append({"MAIN mode", mode_text(main_modes, ints[i_main_mode])});
-    out.append({"AUX mode", mode_text(aux_modes, ints[i_aux_mode])});
-    out.append({"GPO1 mode", mode_text(gpo1_modes, ints[i_gpo1_mode])});
-    out.append({"GPO2 mode", mode_text(gpo2_modes, ints[i_gpo2_mode])});
-    out.append({"GPI1 mode", mode_text(gpi_modes, ints[i_gpi1_mode])});
-    out.append({"GPI1 request", percent(ints[i_gpi1_request])});
-    out.append({"GPI1 activation delay", ms(ints[i_gpi1_act_delay])});
-    out.append({"GPI1 deactivation delay", ms(ints[i_gpi1_deact_delay])});
-    out.append({"GPI2 mode", mode_text(gpi_modes, ints[i_gpi2_mode])});
-    out.append({"GPI2 request", percent(ints[i_gpi2_request])});
-    out.append({"GPI2 activation delay", ms(ints[i_gpi2_act_delay])});
-    out.append({"GPI2 deactivation delay", ms(ints[i_gpi2_deact_delay])});
+    auto add = [&out](const char* name, const QString& value, int_index from) {
+        out.append({name, value, {origin::parameter, from}});
+    };
+    add("Pulses per revolution", QString::number(ints[i_rpm_scaler] * 0.5), i_rpm_scaler);
+    add("Pump prime delay", ms(ints[i_pump_prime_delay]), i_pump_prime_delay);
+    add("MAIN mode", mode_text(main_modes, ints[i_main_mode]), i_main_mode);
+    add("AUX mode", mode_text(aux_modes, ints[i_aux_mode]), i_aux_mode);
+    add("GPO1 mode", mode_text(gpo1_modes, ints[i_gpo1_mode]), i_gpo1_mode);
+    add("GPO2 mode", mode_text(gpo2_modes, ints[i_gpo2_mode]), i_gpo2_mode);
+    add("GPI1 mode", mode_text(gpi_modes, ints[i_gpi1_mode]), i_gpi1_mode);
+    add("GPI1 request", percent(ints[i_gpi1_request]), i_gpi1_request);
+    add("GPI1 activation delay", ms(ints[i_gpi1_act_delay]), i_gpi1_act_delay);
+    add("GPI1 deactivation delay", ms(ints[i_gpi1_deact_delay]), i_gpi1_deact_delay);
+    add("GPI2 mode", mode_text(gpi_modes, ints[i_gpi2_mode]), i_gpi2_mode);
+    add("GPI2 request", percent(ints[i_gpi2_request]), i_gpi2_request);
+    add("GPI2 activation delay", ms(ints[i_gpi2_act_delay]), i_gpi2_act_delay);
+    add("GPI2 deactivation delay", ms(ints[i_gpi2_deact_delay]), i_gpi2_deact_delay);
 }
 
 void settings_report::describe_calibration(QList<parameter>& out) const
 {
+    auto add = [&out](const char* name, const QString& value, int_index from) {
+        out.append({name, value, {origin::parameter, from}});
+    };
     auto thousandths = [this](int_index i) { return QString::number(ints[i] / 1000.0, 'f', 3); };
-    out.append({"Base slope", thousandths(i_base_slope)});
-    out.append({"Base intercept", thousandths(i_base_intercept)});
-    out.append({"Base atmospheric", QString("%1 counts").arg(ints[i_base_atmospheric])});
-    out.append({"Active slope", thousandths(i_active_slope)});
-    out.append({"Active intercept", thousandths(i_active_intercept)});
-    out.append({"Active atmospheric", QString("%1 counts").arg(ints[i_active_atmospheric])});
+    auto counts = [this](int_index i) { return QString("%1 counts").arg(ints[i]); };
+    add("Base slope", thousandths(i_base_slope), i_base_slope);
+    add("Base intercept", thousandths(i_base_intercept), i_base_intercept);
+    add("Base atmospheric", counts(i_base_atmospheric), i_base_atmospheric);
+    add("Active slope", thousandths(i_active_slope), i_active_slope);
+    add("Active intercept", thousandths(i_active_intercept), i_active_intercept);
+    add("Active atmospheric", counts(i_active_atmospheric), i_active_atmospheric);
     const auto conv = boost_converter();
     const quint16 deadband_counts = quint16(qMin<quint32>(ints[i_active_deadband], 1023));
     const QString deadband = conv ? QString("%1 %2")
                                         .arg(conv->adc2deadband(deadband_counts), 0, 'f', 2)
                                         .arg(conv->boost_units_name)
-                                  : QString("%1 counts").arg(ints[i_active_deadband]);
-    out.append({"Active deadband", deadband});
+                                  : counts(i_active_deadband);
+    add("Active deadband", deadband, i_active_deadband);
 }
 
 void settings_report::describe_table(int table, QList<parameter>& out) const
 {
     const QString label = table_labels[table];
+    auto add = [&](const QString& name, const QString& value, origin::part_kind part) {
+        out.append({label + " " + name, value, {part, table}});
+    };
     table_record r;
     if (!table_record::decode(tables[table], r)) {
-        out.append({label + " table", "no valid table record"});
+        add("table", "no valid table record", origin::record);
         return;
     }
-    out.append({label + " vertical axis", source_names[r.source]});
-    out.append(
-        {label + " vertical range", vertical_text(r.source, r.vertical[table_record::rows - 1]) +
-                                        " to " + vertical_text(r.source, r.vertical[0])});
-    out.append({label + " engine speed range", QString("%1 to %2 RPM")
-                                                   .arg(r.horizontal[0])
-                                                   .arg(r.horizontal[table_record::columns - 1])});
+    add("vertical axis", source_names[r.source], origin::source);
+    add("vertical range",
+        vertical_text(r.source, r.vertical[table_record::rows - 1]) + " to " +
+            vertical_text(r.source, r.vertical[0]),
+        origin::vertical_range);
+    add("engine speed range",
+        QString("%1 to %2 RPM").arg(r.horizontal[0]).arg(r.horizontal[table_record::columns - 1]),
+        origin::rpm_range);
     if (!r.has_header)
         return;
     if (table == t_main || table == t_aux) {
-        out.append({label + " minimum duty", percent(r.min_duty_or_act_delay & 0x3FF)});
-        out.append({label + " undercurrent limit", amps(r.undercurrent)});
-        out.append({label + " overcurrent limit", amps(r.overcurrent)});
-        out.append({label + " time delay", QString("%1 loops").arg(r.time_delay)});
+        add("minimum duty", percent(r.min_duty_or_act_delay & 0x3FF), origin::min_duty);
+        add("undercurrent limit", amps(r.undercurrent), origin::undercurrent);
+        add("overcurrent limit", amps(r.overcurrent), origin::overcurrent);
+        add("time delay", QString("%1 loops").arg(r.time_delay), origin::time_delay);
     } else {
-        out.append({label + " activation delay", ms(r.min_duty_or_act_delay)});
-        out.append({label + " deactivation delay", ms(r.deact_delay)});
+        add("activation delay", ms(r.min_duty_or_act_delay), origin::act_delay);
+        add("deactivation delay", ms(r.deact_delay), origin::deact_delay);
     }
-    out.append({label + " vertical threshold", vertical_text(r.source, r.vertical_threshold)});
-    out.append({label + " engine speed threshold", QString("%1 RPM").arg(r.horizontal_threshold)});
+    add("vertical threshold", vertical_text(r.source, r.vertical_threshold),
+        origin::vertical_threshold);
+    add("engine speed threshold", QString("%1 RPM").arg(r.horizontal_threshold),
+        origin::rpm_threshold);
 }
 
 QList<settings_report::parameter> settings_report::parameters() const
@@ -197,7 +216,28 @@ settings_report::parameter_differences(const settings_report& other) const
     for (const parameter& p : mine) {
         const QString b = theirs.value(p.name, "missing");
         if (b != p.value)
-            out.append({p.name, p.value, b});
+            out.append({p.name, p.value, b, p.from});
+    }
+    return out;
+}
+
+QList<settings_report::cell_difference>
+settings_report::cell_differences(const settings_report& other) const
+{
+    QList<cell_difference> out;
+    for (int table : {t_main, t_aux, t_gpo1, t_gpo2}) {
+        table_record a, b;
+        if (!both(tables[table], other.tables[table], a, b))
+            continue;
+        for (int row = 0; row < table_record::rows; ++row) {
+            for (int column = 0; column < table_record::columns; ++column) {
+                const quint16 ca = a.cells[row][column];
+                const quint16 cb = b.cells[row][column];
+                if (table_record::percent(ca) != table_record::percent(cb))
+                    out.append({table, row, column, ca, cb, a.horizontal[column],
+                                vertical_text(a.source, a.vertical[row])});
+            }
+        }
     }
     return out;
 }
@@ -205,34 +245,58 @@ settings_report::parameter_differences(const settings_report& other) const
 QList<settings_report::table_difference>
 settings_report::table_differences(const settings_report& other) const
 {
+    const QList<cell_difference> cells = cell_differences(other);
     QList<table_difference> out;
     for (int table : {t_main, t_aux, t_gpo1, t_gpo2}) {
         table_difference d;
         d.table = table_labels[table];
         table_record a, b;
-        if (!table_record::decode(tables[table], a) ||
-            !table_record::decode(other.tables[table], b)) {
+        if (!both(tables[table], other.tables[table], a, b)) {
             d.unreadable = tables[table] != other.tables[table];
             if (d.unreadable)
                 out.append(d);
             continue;
         }
-        for (int row = 0; row < table_record::rows; ++row) {
-            for (int column = 0; column < table_record::columns; ++column) {
-                const int pa = table_record::percent(a.cells[row][column]);
-                const int pb = table_record::percent(b.cells[row][column]);
-                if (pa == pb)
-                    continue;
-                ++d.cells;
-                if (std::abs(pa - pb) > d.largest) {
-                    d.largest = std::abs(pa - pb);
-                    d.rpm = a.horizontal[column];
-                    d.vertical = vertical_text(a.source, a.vertical[row]);
-                }
+        for (const cell_difference& c : cells) {
+            if (c.table != table)
+                continue;
+            ++d.cells;
+            const int by = std::abs(table_record::percent(c.a) - table_record::percent(c.b));
+            if (by > d.largest) {
+                d.largest = by;
+                d.rpm = c.rpm;
+                d.vertical = c.vertical;
             }
         }
         if (d.cells > 0)
             out.append(d);
     }
     return out;
+}
+
+QString settings_report::line(const difference& d)
+{
+    return QString("%1: %2 | %3").arg(d.name, d.a, d.b);
+}
+
+QString settings_report::line(const table_difference& d)
+{
+    if (d.unreadable)
+        return QString("%1 table: not comparable (one side holds no valid table)").arg(d.table);
+    return QString("%1 table: %2 cells differ, largest by %3 % at %4 RPM, %5")
+        .arg(d.table)
+        .arg(d.cells)
+        .arg(d.largest)
+        .arg(d.rpm)
+        .arg(d.vertical);
+}
+
+QString settings_report::line(const cell_difference& d)
+{
+    return QString("%1 table, %2 RPM, %3: %4 % | %5 %")
+        .arg(table_labels[d.table])
+        .arg(d.rpm)
+        .arg(d.vertical)
+        .arg(table_record::percent(d.a))
+        .arg(table_record::percent(d.b));
 }

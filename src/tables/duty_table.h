@@ -11,7 +11,10 @@
 #include <QTimer>
 #include <QVector>
 
+#include <functional>
+
 class QFrame;
+class QUndoStack;
 class converter;
 class duty_table_delegate;
 
@@ -25,6 +28,9 @@ public:
 
     /// Shared with the other tables and owned by the window; the byte conversions need it.
     converter* conv = nullptr;
+    /// Set by the window: opens help with scripting from a script's error box, which offers no
+    /// Help button while this is empty.
+    std::function<void()> open_script_help;
 
     /// RPM breakpoint of column `index` for a maximum engine speed (a multiple of 500).
     static int calc_horz_axis(int max_rpm, int index);
@@ -44,6 +50,30 @@ public:
     void fill_all(QString text);
     /// Every cell's value, in cell-block order.
     QVector<double> cell_values() const;
+
+    /// One cell's duty as the unit stores it (0..1023, 1023 = 100 %).
+    struct cell_count
+    {
+        int row = 0;
+        int column = 0;
+        quint16 count = 0;
+    };
+    /// Every cell's duty count, row by row from the top, left to right within a row.
+    QVector<quint16> counts() const;
+    /// Sets cells as the program does (no undo step), announced as one bulk change.
+    void load_counts(const QVector<cell_count>& cells);
+    /// Sets cells as one user edit: one undo step named `what` ("take the other value").
+    void set_cells(const QVector<cell_count>& cells, const QString& what);
+    /// From now on every user edit is pushed onto `stack` as one step, named after `name`
+    /// ("paste into Main table"); null records nothing.
+    void set_undo_stack(QUndoStack* stack, const QString& name);
+
+    /// Marks a cell that differs from a compared file or unit: outlined, with `other` (the
+    /// other side's value) in its tooltip. An empty `other` takes the mark away.
+    void set_mark(int row, int column, const QString& other);
+    void clear_marks();
+    QString mark(int row, int column) const;
+    bool has_marks() const { return marked > 0; }
 
     /// Moves the live-position lines to a point of the table, at most ten times a second.
     void set_highlight_position(quint16 rpm, double value);
@@ -85,6 +115,12 @@ public slots:
 private slots:
     void on_cellChanged(int row, int column);
 
+protected:
+    /// A typed value reaches its cell here: one undo step.
+    void commitData(QWidget* editor) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
 private:
     void build();
     void make_header_font();
@@ -102,6 +138,11 @@ private:
     bool paste_single(const QString& part);
     void paste_block(const QStringList& parts, int rows, int cols);
     void show_script_error(const QString& script, const QString& error);
+    /// Runs one user edit and pushes what it changed as one undo step named `what`.
+    void record_edit(const QString& what, const std::function<void()>& edit);
+    void clear_selected();
+    void paste_clipboard();
+    void run_script(const QString& script);
 
     duty_table_delegate* delegate = nullptr;
     int highlight_y = 0;
@@ -118,4 +159,9 @@ private:
     QVector<cell_coverage> coverage;
     bool highlight_visible = false;
     QString last_script;
+    QUndoStack* undo_stack = nullptr;
+    QString undo_name;
+    bool recording = false;
+    QVector<QString> marks; // by row * columnCount + column
+    int marked = 0;
 };

@@ -85,10 +85,15 @@ void duty_table::copy()
 void duty_table::cut()
 {
     copy();
-    clear();
+    record_edit("cut from " + undo_name, [this] { clear_selected(); });
 }
 
 void duty_table::clear()
+{
+    record_edit("delete in " + undo_name, [this] { clear_selected(); });
+}
+
+void duty_table::clear_selected()
 {
     const QModelIndexList selected = selectedIndexes();
     if (selected.isEmpty())
@@ -102,6 +107,11 @@ void duty_table::clear()
 }
 
 void duty_table::paste()
+{
+    record_edit("paste into " + undo_name, [this] { paste_clipboard(); });
+}
+
+void duty_table::paste_clipboard()
 {
     const QString text = QApplication::clipboard()->text(QClipboard::Clipboard);
     if (text.isEmpty())

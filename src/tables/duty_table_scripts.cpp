@@ -2,6 +2,7 @@
 // wizard both end in apply_script.
 #include "duty_table.h"
 
+#include "help_button.h"
 #include "script_runner.h"
 #include "scripts_dialog.h"
 
@@ -20,6 +21,11 @@ void duty_table::script()
 }
 
 void duty_table::apply_script(QString script)
+{
+    record_edit("script on " + undo_name, [this, &script] { run_script(script); });
+}
+
+void duty_table::run_script(const QString& script)
 {
     const QModelIndexList selected = sorted_selection();
     if (selected.isEmpty())
@@ -59,5 +65,7 @@ void duty_table::show_script_error(const QString& script, const QString& error)
     box.setDefaultButton(QMessageBox::Ok);
     box.setInformativeText("This script threw an error:\n\n" + script +
                            "\n\nSee the user guide for help with scripting\nError:\n" + error);
+    if (open_script_help)
+        help_button::add(box, open_script_help);
     box.exec();
 }

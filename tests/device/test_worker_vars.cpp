@@ -17,6 +17,7 @@ private slots:
     void open_stores_the_variant();
     void read_across_the_thread_boundary();
     void failed_read_sends_empty_lists();
+    void compare_read_leaves_the_store_alone();
     void write_reports_its_status();
     void saving_emits_nothing();
     void loading_reports_the_attached_units_variant();
@@ -67,6 +68,29 @@ void test_worker_vars::failed_read_sends_empty_lists()
     QVERIFY(read.at(0).at(1).value<QList<QByteArray>>().isEmpty());
     QVERIFY(read.at(0).at(2).value<QList<quint32>>().isEmpty());
     QVERIFY(read.at(0).at(3).value<QList<adc_trim>>().isEmpty());
+}
+
+void test_worker_vars::compare_read_leaves_the_store_alone()
+{
+    sim_fixture f;
+    rq7_worker worker;
+    worker.open();
+    worker.add_field_to_var(40u, i_rpm_scaler); // an edit waiting to be written
+    thread_spy compared(&worker, &rq7_worker::read_compare_data);
+    thread_spy read(&worker, &rq7_worker::read_data);
+    thread_spy saved(&worker, &rq7_worker::backup_saved);
+    worker.start_compare_read();
+    QCOMPARE(compared.count(), 1);
+    QCOMPARE(compared.at(0).at(0).value<FT_STATUS>(), FT_STATUS(FT_OK));
+    QCOMPARE(compared.at(0).at(1).value<QList<QByteArray>>().at(t_main), f.unit->table(1));
+    QVERIFY(read.isEmpty() && saved.isEmpty());
+    QCOMPARE(worker.variable_store()->ints[i_rpm_scaler], 40u);
+    QVERIFY(worker.variable_store()->changed_ints.contains(i_rpm_scaler));
+
+    f.unit->fault_no_reply(1);
+    worker.start_compare_read();
+    QCOMPARE(compared.at(1).at(0).value<FT_STATUS>(), FT_STATUS(FT_OTHER_ERROR));
+    QVERIFY(compared.at(1).at(1).value<QList<QByteArray>>().isEmpty());
 }
 
 void test_worker_vars::write_reports_its_status()

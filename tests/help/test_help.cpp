@@ -193,6 +193,7 @@ void test_help::about_shows_the_unit_and_the_libraries()
     QVERIFY(unit->text().contains("Firmware: 2.1a (0x021a)")); // as the status bar words it
     about.show_unit("RQ7SIM00042", 0, variant_nvs);
     QVERIFY(unit->text().contains("bootloader"));
+    QVERIFY(!unit->text().contains("RQ7-NVS")); // the bootloader does not say which it is
     about.show_no_unit();
     QVERIFY(unit->text().contains("No unit is connected."));
 

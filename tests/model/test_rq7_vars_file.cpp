@@ -1,8 +1,10 @@
 // Settings files: what the store writes, what it reads back, and how it treats files that
-// are incomplete or damaged.
+// are incomplete or damaged; and how two sets of settings differ, cell by cell and field by
+// field.
 #include "log_capture.h"
 #include "rq7_protocol.h"
 #include "rq7_vars.h"
+#include "settings_report.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -27,6 +29,24 @@ void fill_everything(rq7_vars& vars)
     vars.add_field_to_var(0xFFFFFFFFu, i_gpi1_state);
     for (int n = 0; n < a_last; ++n)
         vars.add_field_to_var(adc_trim{n % 2 == 0, quint16(40000 + n)}, adc_trim_index(n));
+}
+
+/// A MAP-sensor table record with the output header, all cells 0 but `cells` (row, column,
+/// count) and the vertical threshold at `threshold` counts.
+QByteArray table_with(const QList<QVector<int>>& cells, int threshold = 0)
+{
+    QByteArray record(639, '\0');
+    for (const QVector<int>& c : cells) {
+        const int at = ((15 - c[0]) * 16 + c[1]) * 2;
+        record[at] = char(c[2] >> 8);
+        record[at + 1] = char(c[2] & 0xFF);
+    }
+    record[608] = char(0xCC);
+    record[630] = char(threshold >> 8);
+    record[631] = char(threshold & 0xFF);
+    record[638] = char(0xA1);
+    record.append(static_cast<char>(rq7_protocol::xor_of(record, 0, 639)));
+    return record;
 }
 
 QByteArray file_text(const QString& path)
@@ -63,6 +83,7 @@ private slots:
     void unusable_files_change_nothing_data();
     void unusable_files_change_nothing();
     void files_over_1_mb_are_not_read();
+    void comparison_names_each_cell_and_field();
 
 private:
     QString path(const QString& name) const { return dir.filePath(name); }
@@ -316,6 +337,62 @@ void test_rq7_vars_file::files_over_1_mb_are_not_read()
              name + " is larger than 1 MB (1000001 bytes), the limit for a settings file; it "
                     "was not read");
     QVERIFY(!refused.initialized);
+}
+
+void test_rq7_vars_file::comparison_names_each_cell_and_field()
+{
+    QList<quint32> ints_a, ints_b;
+    for (int n = 0; n < i_last; ++n)
+        ints_a.append(0);
+    ints_a[i_active_slope] = 4500;
+    ints_a[i_main_mode] = 0xA1;
+    ints_b = ints_a;
+    ints_b[i_main_mode] = 0xA0;
+    QList<QByteArray> tables_a, tables_b;
+    for (int n = 0; n < 4; ++n) {
+        tables_a.append(table_with({}));
+        tables_b.append(table_with({}));
+    }
+    tables_a[t_main] = table_with({{0, 0, 1023}, {5, 7, 512}, {15, 15, 10}}, 100);
+    // A count that shows as the same percent is no difference: the window shows percent.
+    tables_b[t_main] = table_with({{5, 7, 1000}, {15, 15, 0}, {3, 3, 1}}, 120);
+    tables_a[t_gpo2] = QByteArray("damaged");
+
+    const settings_report a(tables_a, ints_a, 0);
+    const settings_report b(tables_b, ints_b, 0);
+    const QList<settings_report::cell_difference> cells = a.cell_differences(b);
+    QCOMPARE(cells.size(), 3);
+    QCOMPARE(cells[0].table, int(t_main));
+    QCOMPARE((QVector<int>{cells[0].row, cells[0].column, cells[0].a, cells[0].b}),
+             (QVector<int>{0, 0, 1023, 0}));
+    QCOMPARE((QVector<int>{cells[1].row, cells[1].column, cells[1].a, cells[1].b}),
+             (QVector<int>{5, 7, 512, 1000}));
+    QCOMPARE((QVector<int>{cells[2].row, cells[2].column, cells[2].a, cells[2].b}),
+             (QVector<int>{15, 15, 10, 0}));
+    QCOMPARE(settings_report::line(cells[1]), QString("MAIN table, 0 RPM, 0.00 PSI: 50 % | 98 %"));
+
+    QStringList lines;
+    QList<settings_report::origin> origins;
+    for (const settings_report::difference& d : a.parameter_differences(b)) {
+        lines.append(settings_report::line(d));
+        origins.append(d.from);
+    }
+    QCOMPARE(lines, (QStringList{"MAIN mode: Duty table | Output OFF",
+                                 "MAIN vertical threshold: 22.22 PSI | 26.67 PSI",
+                                 "GPO2 table: no valid table record | missing"}));
+    QCOMPARE(origins[0].part, settings_report::origin::parameter);
+    QCOMPARE(origins[0].index, int(i_main_mode));
+    QCOMPARE(origins[1].part, settings_report::origin::vertical_threshold);
+    QCOMPARE(origins[1].index, int(t_main));
+    QCOMPARE(origins[2].part, settings_report::origin::record);
+
+    // The summary quorvane-cli prints is built from the same cells.
+    const QList<settings_report::table_difference> tables = a.table_differences(b);
+    QCOMPARE(tables.size(), 2);
+    QCOMPARE(settings_report::line(tables[0]),
+             QString("MAIN table: 3 cells differ, largest by 100 % at 0 RPM, 0.00 PSI"));
+    QCOMPARE(settings_report::line(tables[1]),
+             QString("GPO2 table: not comparable (one side holds no valid table)"));
 }
 
 QTEST_GUILESS_MAIN(test_rq7_vars_file)

@@ -1,3 +1,4 @@
+#include "converter.h"
 #include "duty_table.h"
 #include "duty_table_delegate.h"
 #include "duty_table_editor.h"
@@ -8,6 +9,8 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QToolTip>
+#include <QUndoStack>
 #include <QtTest>
 
 #include <memory>
@@ -43,6 +46,10 @@ private slots:
     void arrow_key_commits_and_moves();
     void delegate_edge_cases();
     void context_menu();
+    void each_edit_is_one_undo_step_data();
+    void each_edit_is_one_undo_step();
+    void program_changes_are_no_undo_steps();
+    void marks_show_the_other_value();
 
 private:
     // Sends the platform's standard key sequence to the table, as a user would.
@@ -321,6 +328,119 @@ void test_duty_table_editing::context_menu()
     QCOMPARE(user.seen, 1); // "Scripts" opened the scripts dialog
     QVERIFY(table->findChildren<QMenu*>().isEmpty());
     QVERIFY(table->findChildren<QAction*>().isEmpty());
+}
+
+void test_duty_table_editing::each_edit_is_one_undo_step_data()
+{
+    QTest::addColumn<int>("edit");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("paste") << 0 << "paste into Main table";
+    QTest::newRow("delete") << 1 << "delete in Main table";
+    QTest::newRow("cut") << 2 << "cut from Main table";
+    QTest::newRow("script") << 3 << "script on Main table";
+    QTest::newRow("typed") << 4 << "cell edit in Main table";
+    QTest::newRow("set cells") << 5 << "take the other value";
+}
+
+void test_duty_table_editing::each_edit_is_one_undo_step()
+{
+    QFETCH(int, edit);
+    QFETCH(QString, text);
+    QUndoStack stack;
+    table->set_undo_stack(&stack, "Main table");
+    const QVector<quint16> before = table->counts();
+    select(2, 2, 9, 9); // 64 cells
+    QApplication::clipboard()->setText("55\n");
+    switch (edit) {
+    case 0:
+        press(QKeySequence::Paste);
+        break;
+    case 1:
+        press(QKeySequence::Delete);
+        break;
+    case 2:
+        press(QKeySequence::Cut);
+        break;
+    case 3:
+        table->apply_script("old + 7;");
+        break;
+    case 4: {
+        QTest::keyClick(table.get(), Qt::Key_F2);
+        QWidget* editor = QApplication::focusWidget();
+        QTest::keyClicks(editor, "3");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(single->count(), 1);
+        break;
+    }
+    default:
+        table->set_cells({{2, 2, 1023}, {9, 9, 10}, {15, 15, 512}}, text);
+        break;
+    }
+    const QVector<quint16> after = table->counts();
+    QVERIFY(after != before);
+    QCOMPARE(stack.count(), 1);
+    QCOMPARE(stack.undoText(), text);
+
+    bulk->clear();
+    single->clear();
+    stack.undo();
+    QCOMPARE(table->counts(), before); // exactly the counts the edit found
+    QCOMPARE(table->item(2, 2)->background().color(), QColor(127, 255, 191)); // 34 %
+    stack.redo();
+    QCOMPARE(table->counts(), after);
+    // Each step reaches the graph and the change tracking as one bulk change.
+    QCOMPARE(bulk->count(), 2);
+    QCOMPARE(single->count(), 0);
+    QCOMPARE(bulk->last().at(0).value<QVector<double>>(), table->cell_values());
+}
+
+void test_duty_table_editing::program_changes_are_no_undo_steps()
+{
+    QUndoStack stack;
+    table->set_undo_stack(&stack, "AUX table");
+    converter conv;
+    table->conv = &conv;
+    table->fill_all("20");
+    table->from_byteArray(QByteArray(512, '\0'));
+    table->load_counts({{0, 0, 1023}});
+    select(0, 0, 1, 1);
+    QApplication::clipboard()->setText("abc\n"); // refused: nothing changes
+    press(QKeySequence::Paste);
+    QApplication::clipboard()->setText("100\n"); // only (0, 0) holds 100 already
+    table->setRangeSelected(QTableWidgetSelectionRange(0, 0, 1, 1), false);
+    select(0, 0, 0, 0);
+    press(QKeySequence::Paste);
+    QCOMPARE(stack.count(), 0);
+
+    // Without a stack the edits work as before and record nothing.
+    table->set_undo_stack(nullptr, QString());
+    select(3, 3, 3, 3);
+    press(QKeySequence::Delete);
+    QCOMPARE(table->item(3, 3)->text(), QString("0"));
+    QCOMPARE(stack.count(), 0);
+}
+
+void test_duty_table_editing::marks_show_the_other_value()
+{
+    table->set_mark(3, 4, "55 %");
+    table->set_mark(3, 4, "56 %");
+    table->set_mark(16, 0, "outside"); // ignored
+    QVERIFY(table->has_marks());
+    QCOMPARE(table->mark(3, 4), QString("56 %"));
+    // The mark stays on its place while the cell is edited.
+    select(3, 4, 3, 4);
+    press(QKeySequence::Delete);
+    QCOMPARE(table->mark(3, 4), QString("56 %"));
+    const QRect cell = table->visualRect(table->model()->index(3, 4));
+    QHelpEvent tip(QEvent::ToolTip, cell.center(), table->viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(table->viewport(), &tip);
+    QTRY_COMPARE(QToolTip::text(), QString("Other value: 56 %"));
+    table->set_mark(3, 4, QString());
+    QVERIFY(!table->has_marks());
+    table->set_mark(0, 0, "1 %");
+    table->clear_marks();
+    QVERIFY(!table->has_marks());
+    QCOMPARE(table->mark(0, 0), QString());
 }
 
 QTEST_MAIN(test_duty_table_editing)
