@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `quorvane-cli read` in-process against the simulated unit with its default link delay: the
 // whole command and its phases (connect and identify, read every setting, save the file),
 // the exchanges with the unit, and the read's time against the sum of the link delays of its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker's work per live frame: decode the 70-byte record, store it, write its line to
 // the live-log file (one write per line) and note the logged-to-file mark.
 #include "bench_support.h"

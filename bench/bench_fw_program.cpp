@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole firmware update into the simulated unit: reset into the bootloader, 2,500 records
 // under the line handshake, identification of the new firmware. The transfer is compared
 // with the handshake limit: each record waits for the unit's answers, which come after its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's thread while live updates stream from the simulated unit (about 76 frames a
 // second): the real main window offscreen, the Live View page showing, its read-outs and
 // the live log graph following every frame. Prints the CPU time the GUI thread used as a

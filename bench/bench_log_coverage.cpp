@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A duty table's coverage of a 1-hour log (273,000 samples): time, samples and the mean and
 // largest value of analog A per cell, on the MAIN table's axes, counting only samples where
 // the output was driven. What the user waits for when coverage is switched on or the axes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Redrawing the live log graph, offscreen: the real log_graph with all fourteen curves on,
 // following the newest sample of a log of 20 seconds, one hour and 1,000,000 samples. For
 // comparison, the same curves over a series that hands Qwt the whole log (every sample read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak memory per stored sample: 1,000,000 live samples with their logged-to-file marks, then
 // the same number parsed from a file.
 #include "bench_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a recorded log: a .vklog of 1,000,000 samples parsed into the store, against the
 // time `wc -l` needs just to count the lines of the same file.
 #include "bench_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files that are not what they claim, and the debug log, in the real main window (offscreen,
 // simulated unit, the program's own message handler and debug log file):
 //   junk   a 20 MiB text file of the line "x" (10,485,760 lines) opened as a live log;

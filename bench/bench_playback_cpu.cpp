@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's thread while a 1-hour log (273,000 samples) plays back at 16 times its pace:
 // the real main window offscreen, first with the Live View page showing (read-outs, graph
 // marker and window), then a table page (its lines and read-outs). Prints the CPU time the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the benchmarks: realistic live samples and the process's memory figures.
 #pragma once
 

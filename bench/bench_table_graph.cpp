@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time of what a user waits for on a table page: the 3D graph redrawn after one cell edit,
 // and a script run over the whole table (which starts the script's own thread and engine).
 #include "duty_table.h"

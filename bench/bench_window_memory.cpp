@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's memory at rest: started against the simulated unit as `quorvane
 // --simulate` starts, connected and then left alone, before a single live sample is stored.
 // Prints the resident memory and the heap, then the same after each table page has been shown

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Helpers shared by every target of the project.
 
 # Programs that no test runs (the tools, the benchmarks, helpers such as table_snapshot). A

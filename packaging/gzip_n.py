@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """gzip_n.py IN OUT: compresses IN into OUT with neither a name nor a time stamp in the
 header (as gzip -9n does), so that the same file gives the same bytes."""
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes a program's manual page from what the program itself prints for --help and
 --version, so that the page says what the installed program does.
 

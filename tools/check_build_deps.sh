@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # check_build_deps.sh BUILD_DIR [README]
 #
 # Fails when a build used a file that comes from a Debian package which the README's two

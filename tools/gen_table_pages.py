@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the four duty-table pages of the main window form from one template.
 
 The MAIN, AUX, GPO1 and GPO2 pages share one arrangement and differ only in their name prefix,

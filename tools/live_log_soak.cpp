@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Live logging from the simulated unit for a while, as the window drives it: the worker on its
 // own thread streams into a live-log file, then the file is read back and compared with what
 // the worker held. Prints the file's growth as it goes.

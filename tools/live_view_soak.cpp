@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real main window, offscreen, streaming from the simulated unit for a long time with the
 // Live View page showing, live updates on and logging to a file, as a user leaves it running
 // on a dyno. Measures what a short test cannot see:

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The worker, model, simulated-unit, bridge and protocol suites under the thread sanitizer:
 # builds only them into BUILD_DIR (default build-tsan next to this checkout) and runs them.
 # Any race reported in our code fails the run; tests/tsan.supp names only what Qt does

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of every page of the main window, connected to the simulated unit, for checking
 // the layout by eye:
 //

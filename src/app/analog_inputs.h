@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analog inputs' conversion tables: a CSV file makes input A or B show a quantity of the
 // user's own instead of volts, and Set to Default goes back to volts. The file in use is
 // remembered for the next start.

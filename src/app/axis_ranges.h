@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The global ranges every table's axes are built from (boost, analog inputs A and B, engine
 // speed), the rules their values obey, and the boost unit every boost value is shown in. The
 // unit stores no range of its own, only each table's axis ends, which come with the tables.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which of the unit's settings were edited since they were last copied into the worker's
 // variables, whether anything waits to be written (the Write button's red), and the loading
 // flag: while the window fills its widgets itself, from the unit, a file or its preferences,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Change tracking: the Read, Write and Write All commands with their completions, and the
 // mapping between what the pages show and the worker's variables (fields_to_vars,
 // vars_to_fields). The panels that own the fields queue their edits in change_sets and

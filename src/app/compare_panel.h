@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Comparing what the window shows with a settings file (File > Compare with Settings File...)
 // or with the unit (Device > Compare with Unit, read without changing the window): every
 // differing table cell is outlined with the other value in its tooltip, every differing field

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "connect_slots_by_name.h"
 
 #include <QHash>

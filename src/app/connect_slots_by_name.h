@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Binds a panel's on_<object>_<signal> slots to the widgets of the window's form, as Qt's
 // connectSlotsByName does for the widget a form is set up on. A panel is no parent of the
 // widgets it serves, so Qt's own matching cannot find them.

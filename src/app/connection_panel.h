@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link to the unit as the window shows it: connecting at start-up and on (Re)connect,
 // the LED and connection text in the status bar, the window title, and the warning about old
 // firmware. The other panels enable what needs the unit when it says the state changed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controls of a table page's log coverage: "Show log coverage", what the cells show (the
 // share of time, or the mean or maximum of a channel), the fewest samples a cell needs, only
 // samples with the output driven, and Copy.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application's message handler: every qDebug/qWarning/qCritical/qFatal of both threads
 // becomes one time-stamped line of the debug log.
 #pragma once

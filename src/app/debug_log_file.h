@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The debug log file. It stays open and every line reaches the operating system as it is
 // written, so that a crash of the program loses nothing logged before it. Once it passes
 // rotate_bytes it is renamed to NAME.1.txt (replacing the one kept before) and started anew:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Debug Log page: every formatted message of both threads goes to the console and the
 // debug log file at once, on the thread that logged it, and into the log view on the window's
 // thread. Lines from other threads are shown in batches, at most one append per pass of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The unit counts every delay (GPO and GPI activation and deactivation, the pump prime delay)
 // in steps of 13 ms; the fields that show them in milliseconds keep to those steps.
 #pragma once

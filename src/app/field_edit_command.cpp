@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "field_edit_command.h"
 
 #include "settings_fields.h"

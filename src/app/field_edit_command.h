@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One user edit of the settings fields as an undo step: the value of every field it changed
 // before and after (the boost unit first, so that boost values are put back in the unit they
 // were taken in and give the same counts). Typing into one field is one step until the field

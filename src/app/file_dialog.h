@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every file and folder dialog of the window goes through here, so that tests can stand in
 // for the user: an installed answerer gets the dialog's title, start and filter and returns
 // the chosen path (empty: cancelled) without showing anything.

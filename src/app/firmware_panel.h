@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Around the device protocol: choosing and flashing a firmware image (checked before the unit
 // is touched, and the unit backed up first), Reset on request, and read/write tracing.
 #pragma once

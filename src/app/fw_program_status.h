@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress dialog of a firmware update: one row for the reset into the bootloader, one
 // for the transfer. It cannot be closed by the user: the update runs to its end either way,
 // and the window hides the dialog when the worker reports the outcome.

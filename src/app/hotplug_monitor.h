@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tells the program when a USB serial bridge is plugged in or pulled out, with the codes of
 // the Windows device-change notification that the worker's smart_reconnect understands:
 // 0x8000 (arrival) and 0x8004 (removal complete). On Linux the events come from udev; the

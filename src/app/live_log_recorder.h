@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recording live data to log files (.vklog): the Log to File command, started at once or
 // after a countdown, stopped by itself after "Stop logging after" seconds, keeping up to
 // 60 seconds from before its start; a worker operation that pauses the stream leaves the

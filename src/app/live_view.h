@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Live data as the window shows it: Live Updates on and off, the read-outs of the Live View
 // page (physical, raw decimal or raw hex) and the live values of each table page with the
 // tables' live-position lines, and the live log graph, which follows the newest sample and

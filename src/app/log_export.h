@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File > Export Live Log as CSV...: the stored log written as quorvane-cli export writes it,
 // with a progress dialog while a long log is written.
 #pragma once

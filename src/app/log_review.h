@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Looking back at a stored log in the window: playing it back (a bar on the Live View page
 // with its keys, and one on each table page), each table page's log coverage, and File >
 // Export Live Log as CSV.... The log is the worker's store: a file opened, or the live log

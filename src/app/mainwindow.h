@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the only place where the user sees and edits the unit's settings. It
 // keeps the form (ui/mainwindow.ui) and its tool bar, builds one panel per concern on it and
 // wires them; each panel owns its widgets and state, and talks to the worker itself:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MAP calibration: the factory ("Base") and active calibration fields and the converter's
 // copies of them, the atmospheric measurement, the factory set locked against accidental
 // edits, and the questions asked when a calibration arrives from the unit or a file.

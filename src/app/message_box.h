@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every message box of the window goes through here: one place builds the box and runs it
 // modally, and tests put an answerer in front of it that reads the box and picks a button
 // without showing anything.

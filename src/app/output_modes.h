@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Output control modes and the MAIN/AUX interlock, the GPI duty overrides, the pump prime
 // delay and the pulses per revolution: what each mode enables, the value rules these fields
 // obey before they are queued for writing, and how they move to and from the worker's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Output duty overrides: MAIN, AUX, GPO1 or GPO2 forced to a duty until Reset or power loss.
 // They take effect at once and are not part of the settings.
 #pragma once

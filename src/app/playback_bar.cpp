@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "playback_bar.h"
 
 #include "log_playback.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bar that plays a stored log back: Play/Pause, the speed (1x, 2x, 4x, 16x), a slider
 // over the log's samples, the position as local time, a step back and forward, the first and
 // the last sample. Space, Left, Right, Home and End do the same on the page that holds it.

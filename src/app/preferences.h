@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's preferences, kept between runs under "MainWindow/...": the debug log file, the
 // settings file, the live log folder, the boost unit and the analog inputs' conversion files.
 // Read once as the window is built, written once as it closes, beside their place and

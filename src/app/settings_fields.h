@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fields of the window that hold the unit's settings (modes, ranges, thresholds, limits,
 // delays, the MAP calibration) and the boost unit they are shown in, as one list: their
 // values, a way to put values back as the user would set them, and a signal for each change.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings files (.vkini): Open, Save and Save As, and the boxes that explain what a loaded
 // file brought (another program version, missing or damaged entries). Reading and writing
 // the file is the worker's; the change tracker moves the fields into its variables first.

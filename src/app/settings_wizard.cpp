@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings_wizard.h"
 #include "ui_settings_wizard.h"
 

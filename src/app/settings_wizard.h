@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Asks for the two points a main injection table is built from: where injection starts and
 // where it reaches full flow, each as boost pressure and engine speed.
 #pragma once

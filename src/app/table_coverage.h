@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A table page's log coverage: computes it from the stored log on the table's current axes
 // with the choices of its coverage_bar, shows it in the table, and computes it again when
 // the axes, the choices or the log change. Copy puts the grid on the clipboard.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One table page (MAIN, AUX, GPO1 or GPO2) and its table record: the duty table with its
 // axes, vertical source and thresholds, the output's header (limits for MAIN and AUX, delays
 // for the GPOs), the table's 3D graph following its cells, and its live-position lines.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The four table pages (MAIN, AUX, GPO1, GPO2) and what they share: their records in and out
 // (a record also brings the global ranges of its axes), rebuilding the tables on a range,
 // the analog inputs' quantities and the boost unit, and the slots the form binds by name.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The table record: the 640-byte image of one duty table that travels unchanged between the
 // window, the unit and settings files. It holds the 16 x 16 cells, both axes, the output's
 // header (minimum duty, current limits, time delay or GPO delays, thresholds) and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings wizard's run: it asks for the point where injection starts and the one where
 // it reaches full flow, then sets MAIN to its duty table, the main table's thresholds and the
 // boost range around those points, and fills the main table with a ramp between them.

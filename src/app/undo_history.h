@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Edit > Undo and Redo: every change the user makes to the settings (a table's cells, any
 // settings field, the boost unit) is one step on one stack; what the program does itself
 // (Read, opening a file, connecting, loading) is none, and Read, opening a settings file and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "unfinished_edits.h"
 
 #include "change_sets.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A field still being edited when a command comes is taken as if the user had left it.
 // Several fields are queued only when their editing finishes, which a click on a tool bar
 // button (it takes no focus) never brings about: this follows which spin boxes hold a changed

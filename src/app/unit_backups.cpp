@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "unit_backups.h"
 
 #include "connect_slots_by_name.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Backups of the unit's settings before anything overwrites them: Write All and a firmware
 // update first read the unit into a backup (a Read keeps one by itself), asking whether to go
 // on when that fails; and File > Open Backups Folder shows where they are kept.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A label whose text runs from bottom to top, for the vertical axis captions of the tables.
 #pragma once
 

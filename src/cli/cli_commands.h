@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands of quorvane-cli. Each takes the parsed options and returns the exit code.
 #pragma once
 

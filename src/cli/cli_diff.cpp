@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // diff: two sets of settings, each a settings file or the unit, compared in the user's units.
 #include "cli_commands.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // doctor: on Linux most "it does not connect" comes from the computer rather than the program.
 // Each check says OK, WARN or FAIL, and what to do about anything that is not OK.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // export: a live-log file as plain CSV in physical units, for spreadsheets and other log
 // viewers, converted with the MAP calibration stored in the log's settings section.
 #include "cli_commands.h"

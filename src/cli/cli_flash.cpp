@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // flash: a firmware image into the unit through its bootloader, after a backup.
 #include "cli_commands.h"
 #include "cli_progress.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // log: live data from the unit into a live-log file, exactly as the window records it, until
 // a number of seconds has passed or the user presses Ctrl-C.
 #include "cli_commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quorvane-cli: the unit from a shell, without a window. The same worker, bridge layer and
 // files as the window, on a QCoreApplication with no widget library linked.
 #include "cli_commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Progress on standard error: a bar redrawn in place on a terminal, plain lines (at most one
 // per tenth) when standard error goes to a file or another program.
 #pragma once

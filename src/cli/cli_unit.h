@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command-line tool's link to the unit: the same worker on its own thread as the window
 // uses, with each request turned into a call that waits for the worker's answer.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // list, info, read and write: the commands that talk to one unit about its settings.
 #include "cli_commands.h"
 #include "cli_progress.h"

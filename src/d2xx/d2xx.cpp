@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "d2xx.h"
 #include "d2xx_backend.h"
 

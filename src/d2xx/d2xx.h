@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The USB-serial bridge API the worker talks to: the calls, types and status numbers of the
 // bridge maker's D2XX driver, served by one of our own backends (see d2xx_backend.h).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The seam between the D2XX calls and what actually carries the bytes: the simulated unit
 // or a real bridge through the kernel's serial driver. The worker only ever sees the FT_*
 // calls; the program (or a test) installs one backend before the worker opens the link.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real bridges on Linux: the kernel's FTDI serial driver exposes each bridge as a tty
 // (/dev/ttyUSBn), and sysfs tells which USB product and serial number sit behind it. This
 // backend serves the D2XX calls from those ttys, in raw mode and without any flow control.

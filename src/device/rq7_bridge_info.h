@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One USB-serial bridge as `list_bridges` reports it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Owns the worker thread and the worker that lives in it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device worker: lives on its own thread and owns every exchange with the unit. The
 // window asks by calling the public slots (each re-posts itself to the worker's thread, so
 // callers never block) and hears back only through the signals.

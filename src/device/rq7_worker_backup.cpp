@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Backups of the unit's settings, and the survey of every attached bridge.
 #include "rq7_worker.h"
 

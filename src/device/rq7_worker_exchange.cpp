@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Request/reply exchanges with the unit in application mode: wait for a known number of
 // bytes, read a parameter, send a typed request and check its acknowledgement.
 #include "rq7_worker.h"

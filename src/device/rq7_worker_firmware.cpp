@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware update: restart the unit into its resident bootloader, send the Intel HEX image
 // line by line under the bootloader's byte handshake, and identify the unit again.
 #include "fw_image.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The USB link: finding, opening, identifying, closing and resetting the unit, and the two
 // wrappers every byte to or from the bridge goes through.
 #include "rq7_worker.h"

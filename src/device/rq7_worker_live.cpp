@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live-data stream: starting and stopping it, taking one frame per poll, and writing the
 // frames to the live-log file.
 #include "rq7_vars.h"

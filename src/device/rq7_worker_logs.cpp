@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Operations on the live log held in memory: clearing it, recalling the frame nearest a
 // time, and loading a live-log file into it.
 #include "rq7_log_reader.h"

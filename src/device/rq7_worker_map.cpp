@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker's MAP sensor samples for the atmospheric calibration, and the temporary duty
 // overrides of the four outputs.
 #include "rq7_worker.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker's composite operations on the unit's settings: read all, write the changes,
 // record single changes, save and load settings files.
 #include "rq7_vars.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "log_graph.h"
 
 #include "percent_scale_draw.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live log graph: a strip chart of the logged samples against time. Sensor and output
 // values on a percent axis (left), engine speed on the right, a shaded band where samples
 // were written to a log file. It reads the log store's columns directly while the worker

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "percent_scale_draw.h"
 
 #include <qwt_text.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Labels of the live log graph's left axis: raw 10-bit values shown as percent of full scale.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Picks a point in time on the live log graph with the left mouse button.
 #pragma once
 

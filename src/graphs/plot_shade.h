@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A filled band of the live log graph (the stretches logged to a file).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 3D surface beside a duty table. It follows the table's cells (set_value for one edit,
 // set_values for a bulk change) and turns by 10 degrees for each click on its left or right
 // half; MathGL's own mouse rotation and zoom are off.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws one duty table as a 3D surface for its table_graph: x the column, y the row counted
 // from the bottom, z the duty, in the same colour bands as the table's cells.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One curve's data for the live log graph: a zero-copy view of a time column and a value
 // column of the log store, which the worker keeps appending to while the graph draws.
 //

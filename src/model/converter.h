@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversions between the unit's raw 10-bit ADC counts and the user's units (volts, amperes,
 // boost in PSI, Bar or kPa, custom analog quantities), with the MAP calibration they depend on.
 // One instance lives in the GUI thread; the window owns it and lends it to the tables.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cust_an_csv.h"
 
 #include "file_limits.h"

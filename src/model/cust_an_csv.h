@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a custom analog conversion table: a CSV file of 1024 lines "count, value" after a
 // header line that names the quantity. Comment lines start with '#'.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The largest files the program reads for the user. A file the user picks may be anything
 // (a log of another program, a disk image): it is refused by its size, before it is read into
 // memory, with a message that names the limit. Real files stay far below these.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware images: Intel HEX text sent to the unit's bootloader line by line. The bootloader
 // only learns that an image is broken while it is overwriting the firmware, so an image is
 // checked whole, from memory, before the unit is touched at all.

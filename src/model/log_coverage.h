@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a logged run went in a duty table: for every cell, the time the engine spent there,
 // the samples taken there and the mean and largest value of a chosen channel. A sample counts
 // for the cell whose breakpoints are nearest to its engine speed and to its vertical-axis

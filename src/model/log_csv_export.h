@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A live log as plain CSV in physical units, for spreadsheets and other log viewers: one
 // header line naming each column with its unit, then one line per sample, its time in seconds
 // from the first sample. quorvane-cli export and the window's export write it with this code,

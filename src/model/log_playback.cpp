@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "log_playback.h"
 
 #include "log_steps.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plays a stored log back as it was recorded, at 1, 2, 4 or 16 times its pace, or moves
 // through it by hand: a position (a sample), play and pause, steps of one sample, the first
 // and the last sample. A gap between two recordings in one file lasts one usual sample step,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How much time one logged sample stands for: the step to the next sample. A recording paused
 // for a Read, or two recordings in one file, leave a gap that is no time the engine spent
 // anywhere; such a step (longer than a second, or a clock that went back) counts as the log's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Identities of the unit's tables, integer parameters and ADC trims. The display names are
 // also the keys of settings files and the words of log messages: never reword them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One live-data sample of the unit: the PC's timestamp and the 31 raw values of a frame.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two exchanges the variable store needs from the link: read a parameter, send a typed
 // request. The worker provides them; keeping them behind this seam lets the store live in the
 // model without depending on the worker.

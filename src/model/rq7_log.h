@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every live sample, column by column. The worker appends and clears; the live graph reads
 // the columns from the GUI thread at the same time, each column under its own lock.
 #pragma once

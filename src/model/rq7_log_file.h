@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live-log file being written: after the settings section (written by the variable
 // store) it gets the log header, then the column header with the first sample and one line
 // per sample. Every line reaches the operating system as it is written, so a crash of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads a live-log file back into the log store: the settings section goes to a temporary
 // file handed to a callback, every sample line becomes a frame with its logged-to-file mark.
 // The file is read in large chunks and lines are never held longer than max_line_length, so

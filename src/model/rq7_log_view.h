@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A read-only look at a log store's columns, for readers outside the worker (the window's
 // playback, coverage and export, and the command line's export). It holds references to the
 // store's lock-guarded vectors, never the bucket index, so it is safe on any thread.

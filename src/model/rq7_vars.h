@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker-side store of the unit's settings: tables, integer parameters and ADC trims,
 // with the change sets that name what the next write (to the unit or to a file) transfers.
 // Used on the worker thread only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings files (.vkini): the [rq7_vars] section with the arrays "tables", "ints" and
 // "trims", exactly as QSettings writes INI files. The same section opens every live log.
 #include "rq7_vars.h"

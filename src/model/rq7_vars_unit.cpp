@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading all settings from the unit and writing the changed ones back.
 #include "rq7_link.h"
 #include "rq7_vars.h"

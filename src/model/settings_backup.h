@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Complete settings files written in one piece, and the backups of every unit's settings
 // that the program keeps before anything overwrites them: one file per read, named by the
 // time, in a folder per serial number, the newest 50 (by the time each was written) kept.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The unit's settings as a person reads them, without a window: every parameter by name in
 // the user's units, and the differences between two sets of settings (two files, a file and
 // a unit, or the window and either), per parameter and per table cell. Boost values are

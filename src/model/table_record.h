@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A duty table's 640-byte record taken apart without a window: the cells, both axes and the
 // output's header, as the unit and settings files hold them. The command-line tool compares
 // and prints tables through it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A QVector shared between the worker, which appends, and the GUI thread, which reads while
 // the worker goes on: every call holds the vector's own lock for its own duration only.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ranges and rules the window keeps every editable value within (its fields' ranges, the
 // 13 ms, 500 RPM and 0.5 steps, the MAIN/AUX interlock, a positive MAP slope, the modes the
 // unit knows), stated on the raw values that settings files hold and the unit receives. A file

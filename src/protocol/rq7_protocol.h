@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte formats of the unit's application-mode protocol: request frames, read replies and
 // acknowledgements. All multi-byte numbers on the link are big-endian.
 #pragma once

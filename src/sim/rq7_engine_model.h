@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small engine for the simulated unit's live stream: engine speed sweeps from idle to the
 // redline and back, boost follows speed, the outputs run their duty tables, the inputs toggle
 // now and then. Pure function of time and the unit's tables, so the stream is reproducible.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated unit's resident bootloader: entered on request (parameter C0), it takes the
 // new firmware as Intel HEX lines under a byte handshake and restarts into it.
 #include "rq7_sim_unit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "rq7_sim_unit.h"
 
 #include "rq7_engine_model.h"

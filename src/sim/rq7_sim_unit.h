@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A simulated RQ7 unit: the protocol engine behind the bridge. Bytes from the host go in,
 // the unit's answers come out after the link delay, as a real unit behind the bridge's
 // latency timer would send them. The engine knows nothing of handles or D2XX calls, so it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated bridge: serves the D2XX calls from simulated units (and from FTDI devices
 // that are not units, to test enumeration), with switches to make individual calls fail.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated unit behind a pseudo-terminal: the program (or a test) opens the slave side
 // as it would open /dev/ttyUSB0, and a pump thread carries the bytes between the master side
 // and the unit. This puts the real tty path (termios, poll, unplug) under test without a

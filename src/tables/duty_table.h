@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editable grid of one output's duty table: cells are duty in percent, columns engine
 // speed breakpoints, rows breakpoints of the vertical quantity (top row = maximum). It also
 // codes its cells into the block the unit stores and shows where the engine runs right now.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "duty_table_delegate.h"
 
 #include "duty_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens a duty_table_editor on a cell and moves whole-number percentages between it and the
 // table.
 #pragma once

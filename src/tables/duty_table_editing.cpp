@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's edits of a duty table: keys, context menu and the clipboard. The clipboard text
 // is spreadsheet-like: cells of a row separated by tabs, each row ended by a newline.
 #include "duty_table.h"

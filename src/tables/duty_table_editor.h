@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-cell editor of a duty table. Arrow keys are left to the table, so that they move to
 // the neighbouring cell (committing the edit) instead of moving the text cursor.
 #pragma once

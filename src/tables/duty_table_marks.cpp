@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cells that differ from a compared settings file or unit: an outline on the cell and the
 // other side's value in its tooltip. The marks belong to the places, not to the items, so
 // they stay while the cells are edited (the comparison redraws them).

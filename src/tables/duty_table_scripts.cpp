@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scripts over the selected cells: the "Scripts" entry of the context menu and the settings
 // wizard both end in apply_script.
 #include "duty_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Each user edit of a duty table as one undo step. The step keeps duty counts, which is what
 // the unit stores, so undoing gives back exactly the cells the edit found.
 #include "duty_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Evaluates a table script once per cell. The script is the user's own text, so it may run
 // for ever: it runs on a thread of its own with a time limit, and the caller gets back every
 // value computed before the end or the first error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "scripts_dialog.h"
 #include "ui_scripts_dialog.h"
 

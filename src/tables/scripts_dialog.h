@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog behind a table's "Scripts" entry: ready-made scripts to start from and an editor
 // for the script that runs over the selected cells when the user presses OK.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One user edit of a duty table as an undo step: the cells it changed, each with its duty
 // count before and after. Undo and redo put those counts back exactly and announce them as
 // one bulk change, so the graph and the window's change tracking follow as for the edit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small pieces the main window is built from: the vertical caption label and the
 // message-box helper with its test answerer.
 #include "box_answerer.h"

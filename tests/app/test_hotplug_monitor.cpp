@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hot-plug monitor relays the simulated bridge's plugging as device-change codes on the
 // GUI thread. Real udev events cannot be produced here (no udev daemon, no USB device to
 // plug); that path is left to a check with hardware.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Backups in the window: every Read keeps one, Write All reads the unit into one before it
 // writes anything, and a unit that cannot be backed up is written only when the user says so.
 #include "box_answerer.h"

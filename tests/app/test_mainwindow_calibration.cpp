@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MAP calibration and output overrides in the window, against the simulated unit: what the
 // user is asked, what the window keeps, and what reaches the unit.
 #include "box_answerer.h"

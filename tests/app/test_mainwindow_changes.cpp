@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the unit into the window, editing, and writing back exactly what changed, against
 // the simulated unit.
 #include "box_answerer.h"

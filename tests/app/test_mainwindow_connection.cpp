@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window following the link to the simulated unit: connecting at start-up and on
 // (Re)connect, the status bar's LED and text, the title, the device commands, firmware and
 // model checks, and unplugging through the hot-plug relay.

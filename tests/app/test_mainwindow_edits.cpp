@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's edits reach the unit, whichever way they were made, and the unit's settings
 // change only when the user writes what the window shows.
 #include "box_answerer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every writable field of the window, one row each: a value the unit does not hold yet goes
 // in, Write, and the unit must hold exactly the bytes worked out here by hand; a fresh window
 // reading the unit must show every value again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings files from the window: Save, Open, the version boxes, and the preferences that
 // outlive the window.
 #include "box_answerer.h"

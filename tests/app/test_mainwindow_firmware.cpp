@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's firmware update against the simulated unit, the Reset command and the debug
 // log through the real message handler.
 #include "box_answerer.h"

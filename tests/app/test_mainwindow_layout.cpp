@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's form: every named action, menu, page and widget the window's code and
 // the user rely on, with their classes, pages, ranges, start values and texts.
 #include "duty_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live view of the real window against the simulated unit: Live Updates, the read-outs in
 // their three formats, Log to File with the countdown and the pre-trigger seconds, the log
 // folder, and a recorded log file opened again and clicked through on the graph.

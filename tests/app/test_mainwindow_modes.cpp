@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Output modes and what they enable, the MAIN/AUX pump prime interlock, the value rules of
 // the editable parameters, the boost unit, and the analog inputs' conversion files.
 #include "box_answerer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A file named on the command line (a double-click in the file manager): the window opens a
 // settings file or a live-log file as its own Open commands do, without asking for a name.
 #include "box_answerer.h"

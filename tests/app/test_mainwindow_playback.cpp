@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tuning from a log in the real window: a log written here with known samples played back
 // (read-outs, graph marker, table lines, nothing sent to the unit), its coverage on a table
 // page counted independently and following the axes, and a log recorded from the simulated

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 640-byte table records built from and loaded into the window's widgets, the axes
 // they produce, and the handlers of a table's vertical source and threshold.
 #include "converter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tables' 3D graphs in the window, and the settings wizard building the main table, up to
 // what the simulated unit receives.
 #include "box_answerer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window against the simulated unit, as the program starts it.
 #include "mainwindow.h"
 #include "rq7_worker.h"

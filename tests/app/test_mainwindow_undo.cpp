@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo and redo of the user's edits, and comparing the window with a settings file or the
 // unit, on the real window against the simulated unit.
 #include "box_answerer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A panel on its own: the MAP calibration panel built on the window's form, with a worker on
 // the simulated unit and no MainWindow around it.
 #include "box_answerer.h"

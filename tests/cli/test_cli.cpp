@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quorvane-cli end to end: the real program, run as a user would, against the simulated unit
 // in its own process (--simulate) or behind a pseudo-terminal held by the test (--port), so
 // that the test sees what the unit received and can switch its faults.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Backups of a unit's settings: complete, named by time, the newest 50 kept per unit, and
 // never a file name taken from what the unit reports.
 #include "rq7_vars.h"

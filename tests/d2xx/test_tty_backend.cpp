@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Linux bridge backend: enumeration from a fake sysfs tree, and the D2XX calls end to end
 // through a pseudo-terminal with the simulated unit on the far side.
 #include "log_capture.h"

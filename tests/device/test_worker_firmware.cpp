@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware updates by the worker against the simulated unit's bootloader. The worker runs on
 // the test's thread, so every slot runs at once.
 #include "fw_image_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker's link and parameter exchange against the simulated bridge and unit. The
 // worker runs on the test's own thread here, so every slot runs at once.
 #include "log_capture.h"

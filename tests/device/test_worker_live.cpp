@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker's live-data stream and live logs against the simulated unit.
 #include "log_capture.h"
 #include "rq7_engine_model.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker's MAP samples and output overrides against the simulated unit: what goes over the
 // wire, what comes back, and what happens to a running live stream.
 #include "log_capture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker over the real tty path: the simulated unit sits behind a pseudo-terminal and the
 // worker reaches it through the tty backend, as it would reach /dev/ttyUSB0.
 #include "rq7_vars.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker's read, write and settings-file operations and the signals they answer with.
 #include "log_capture.h"
 #include "rq7_controller.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Built only with the thread sanitizer, and expected to fail: a counter written by a slot on
 // the worker's thread and read on the test's thread without a lock. When the sanitizer stops
 // reporting this, tests/tsan.supp has been widened to hide races in our own code (a pattern

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The libFuzzer program of one harness; QUORVANE_FUZZ_ENTRY names its entry point.
 #include "fuzz_targets.h"
 

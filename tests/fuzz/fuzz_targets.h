@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry points of the fuzz harnesses: each feeds one input to one parser of outside input.
 // The libFuzzer programs and the corpus replay test call these very functions, so what the
 // fuzzer found is replayed exactly as it was found.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the fuzzers' seed corpora, one folder per harness, with the program's own writers
 // and the simulated unit's replies: make_fuzz_corpus OUT_FOLDER. The committed seeds under
 // tests/fuzz/corpus come from it.

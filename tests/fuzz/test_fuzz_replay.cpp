@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every kept input of every fuzz harness, seeds and regressions alike, through the same entry
 // points as the fuzzers: what once crashed a parser must not crash it again.
 #include "fuzz_targets.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live log graph over a log store, offscreen: axes, shading, legend, marker, the visible
 // range handed to Qwt and the coalesced redraws.
 #include "log_capture.h"

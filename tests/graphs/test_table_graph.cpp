@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 3D table graph: where cells land in its grid, turning by clicks, hints, the resize rule
 // and what it renders.
 #include "log_capture.h"

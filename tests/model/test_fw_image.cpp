@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The firmware image checker: what it lets through must reach the bootloader unchanged, what
 // it refuses names the line and the problem.
 #include "fw_image.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker appends and clears while the live graph reads sizes, columns and whole frames
 // from the GUI thread. Every value written depends only on its position, so whatever a reader
 // gets must be the value of that position, or 0 where a clear got in between.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings files: what the store writes, what it reads back, and how it treats files that
 // are incomplete or damaged; and how two sets of settings differ, cell by cell and field by
 // field.

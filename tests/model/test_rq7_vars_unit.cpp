@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading all settings from the simulated unit and writing changed ones back, through the
 // worker's real parameter exchange.
 #include "log_capture.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # check_package.sh STEP BUILD_DIR VERSION
 #
 # build:     cpack makes quorvane_VERSION_amd64.deb from the build (into BUILD_DIR/package-test)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every operation of the window and of quorvane-cli against every fault of the simulated unit
 // and its bridge: the outcome the user is told, no crash, a window that keeps answering, the
 // window's values untouched by an operation that failed, and a unit that reads back correctly

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A live recording survives the program being killed: quorvane-cli records from its simulated
 // unit and is killed with SIGKILL at random moments. Every file it leaves opens with the
 // program's own reader, holds every sample the program had counted more than a second before

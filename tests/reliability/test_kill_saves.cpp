@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saved files survive the program being killed while it saves: a child (this program started
 // again with --save-loop) saves one kind of file over and over, each save a new generation,
 // and is killed with SIGKILL at random moments. The file it leaves always loads whole, with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The D2XX calls against the simulated bridge and unit, as the worker will make them.
 #include "rq7_engine_model.h"
 #include "rq7_protocol.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the simulated unit drives its outputs with: the duty tables, looked up on their
 // breakpoints, unless an override holds an output.
 #include "rq7_engine_model.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated unit behind a pseudo-terminal, driven through a plain file descriptor on the
 // slave side as a program would drive /dev/ttyUSB0.
 #include "rq7_protocol.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stands in for the user at the window's message boxes: records every box and presses the
 // chosen button, without showing anything. One at a time, for the lifetime of the object.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stands in for the user at the window's file dialogs: records every dialog and answers with
 // the next queued path (empty: cancel).
 #pragma once

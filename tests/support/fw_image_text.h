@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware images for tests and benchmarks: Intel HEX records with correct checksums.
 #pragma once
 

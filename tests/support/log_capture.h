@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Records every message logged while it exists (from any thread), so tests can check the
 // texts, levels and threads of what the code under test reported.
 #pragma once

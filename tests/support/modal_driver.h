@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stands in for the user at modal dialogs that the code under test runs with exec(): while it
 // exists, each modal dialog of type T that opens is handed to `act`, which reads it and
 // closes it (accept, reject or a button click).

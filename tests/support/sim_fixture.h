@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A simulated bridge with one attached unit, installed as the D2XX backend for the lifetime
 // of the fixture.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A signal spy for signals emitted on another thread (the worker's): QSignalSpy records them
 // on the emitting thread while the test reads the list on its own, a data race. This one takes
 // each emission from another thread as a queued call, so the list only ever changes on the

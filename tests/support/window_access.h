@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reaching the main window's widgets by object name in tests, as the form names them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders a 16 x 16 duty table with a diagonal duty gradient, the axes of an 8000 RPM engine
 // at 0..36 PSI and its live-position lines at 4200 RPM, 13.3 PSI, and saves it as a PNG.
 #include "converter.h"

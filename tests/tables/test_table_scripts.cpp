@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scripts over a table's selected cells: results, variables, templates, errors and runaway
 // scripts, and the dialog that remembers the last script.
 #include "duty_table.h"

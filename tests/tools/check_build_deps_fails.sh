@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The dependency check must name a package the build uses once the README stops installing it.
 set -u
 build=$1
