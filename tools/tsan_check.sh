@@ -5,14 +5,22 @@
 # Any race reported in our code fails the run; tests/tsan.supp names only what Qt does
 # inside its own libraries, which were not built with the sanitizer.
 #
-#     tools/tsan_check.sh [BUILD_DIR]
+#     tools/tsan_check.sh [--build-only] [BUILD_DIR]
 set -eu
+build_only=false
+if [ "${1:-}" = "--build-only" ]; then
+    build_only=true
+    shift
+fi
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-$source_dir/build-tsan}
 jobs=$(nproc)
 
 cmake -S "$source_dir" -B "$build_dir" -DQUORVANE_TSAN=ON -DQUORVANE_BUILD_BENCH=OFF
 cmake --build "$build_dir" -j"$jobs" --target thread_tests
+if $build_only; then
+    exit 0
+fi
 
 # halt_on_error: the first report ends the suite, and with exitcode the test fails.
 TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1 history_size=4"
