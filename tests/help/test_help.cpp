@@ -109,7 +109,7 @@ void test_help::every_link_and_picture_resolves()
         QVERIFY2(target.scheme() == "qrc", qPrintable(where));
         QVERIFY2(guide.has_anchor(target, target.fragment()), qPrintable(where));
     }
-    QCOMPARE(pictures, 5);
+    QCOMPARE(pictures, 7);
 }
 
 void test_help::every_section_the_program_opens_exists()
