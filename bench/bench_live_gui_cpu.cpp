@@ -5,6 +5,7 @@
 // share of one core, and the frames it received.
 //
 //     bench_live_gui_cpu [seconds]        (default 20)
+#include "bench_gui.h"
 #include "mainwindow.h"
 #include "rq7_worker.h"
 #include "sim_backend.h"
@@ -22,19 +23,6 @@
 
 namespace {
 
-double thread_cpu_seconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + t.tv_nsec / 1e9;
-}
-
-void run_events_for(QApplication& app, int ms)
-{
-    QTimer::singleShot(ms, &app, &QApplication::quit);
-    app.exec();
-}
-
 /// Streams for `seconds` with `page` showing; prints the GUI thread's share of a core.
 void measure(QApplication& app, MainWindow& window, const char* page, int seconds)
 {
@@ -42,13 +30,13 @@ void measure(QApplication& app, MainWindow& window, const char* page, int second
     int frames = 0;
     const auto counting = QObject::connect(window.worker(), &rq7_worker::log_data_ready, &window,
                                            [&frames] { ++frames; });
-    run_events_for(app, 1000); // settle
+    bench::run_events_for(app, 1000); // settle
     frames = 0;
-    const double cpu_before = thread_cpu_seconds();
+    const double cpu_before = bench::thread_cpu_seconds();
     QElapsedTimer wall;
     wall.start();
-    run_events_for(app, seconds * 1000);
-    const double cpu = thread_cpu_seconds() - cpu_before;
+    bench::run_events_for(app, seconds * 1000);
+    const double cpu = bench::thread_cpu_seconds() - cpu_before;
     const double elapsed = wall.nsecsElapsed() / 1e9;
     QObject::disconnect(counting);
     std::printf("%-12s page: %5.1f s, %d frames (%.1f/s), GUI thread CPU %.2f s = %.1f %% of a "
@@ -89,7 +77,7 @@ int main(int argc, char* argv[])
         measure(app, window, "live", seconds);
         measure(app, window, "main", seconds);
         window.findChild<QAction*>("act_logging")->trigger();
-        run_events_for(app, 500);
+        bench::run_events_for(app, 500);
     }
     d2xx_install_backend(nullptr);
     return 0;

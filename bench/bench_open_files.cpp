@@ -13,6 +13,7 @@
 //
 //     bench_open_files [junk|log|kept|trace|flood|live|all] [timeout seconds]
 //                                                          (default all, 120)
+#include "bench_gui.h"
 #include "bench_support.h"
 #include "box_answerer.h"
 #include "debug_log.h"
@@ -50,13 +51,6 @@ FILE* report = stdout;
 
 constexpr int hour_samples = 273000;
 constexpr qint64 junk_bytes = 20 * 1024 * 1024;
-
-double thread_cpu_seconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + t.tv_nsec / 1e9;
-}
 
 double mb(qint64 kb)
 {
@@ -219,7 +213,7 @@ void trace_flood(bench_env& env)
     const QByteArray record = bench::live_record(7).toHex();
     QElapsedTimer clock;
     clock.start();
-    const double cpu_before = thread_cpu_seconds();
+    const double cpu_before = bench::thread_cpu_seconds();
     QScopedPointer<QThread> other(QThread::create([&record] {
         for (int i = 0; i < lines; ++i)
             qDebug("read  0x%s", record.constData());
@@ -234,7 +228,7 @@ void trace_flood(bench_env& env)
     stall = qMax(stall, run_until(
                             env, [&] { return shown.load(); }, clock));
     const double seconds = clock.nsecsElapsed() / 1e9;
-    const double cpu = thread_cpu_seconds() - cpu_before;
+    const double cpu = bench::thread_cpu_seconds() - cpu_before;
     std::fprintf(report, "debug log, %d tracing lines (%d bytes each) from another thread:\n",
                  lines, int(record.size() + 6));
     std::fprintf(report,
@@ -269,12 +263,12 @@ void trace_live(bench_env& env, int seconds)
             env, [&] { return clock.elapsed() > 1000; }, clock); // settle
         frames = 0;
         const qint64 lines_before = lines_logged;
-        const double cpu_before = thread_cpu_seconds();
+        const double cpu_before = bench::thread_cpu_seconds();
         clock.restart();
         const double stall = run_until(
             env, [&] { return clock.elapsed() > seconds * 1000; }, clock);
         const double elapsed = clock.nsecsElapsed() / 1e9;
-        const double cpu = thread_cpu_seconds() - cpu_before;
+        const double cpu = bench::thread_cpu_seconds() - cpu_before;
         const qint64 lines = lines_logged - lines_before;
         QObject::disconnect(counting);
         env.window.findChild<QAction*>("act_logging")->trigger();

@@ -5,6 +5,7 @@
 // GUI thread used as a share of one core and the samples shown per second.
 //
 //     bench_playback_cpu [seconds]        (default 20)
+#include "bench_gui.h"
 #include "bench_support.h"
 #include "box_answerer.h"
 #include "log_playback.h"
@@ -25,19 +26,6 @@
 namespace {
 
 constexpr int hour_samples = 273000;
-
-double thread_cpu_seconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + t.tv_nsec / 1e9;
-}
-
-void run_events_for(QApplication& app, int ms)
-{
-    QTimer::singleShot(ms, &app, &QApplication::quit);
-    app.exec();
-}
 
 bool write_hour_log(const QString& name)
 {
@@ -62,14 +50,14 @@ void measure(QApplication& app, MainWindow& window, log_playback* playback, cons
         QObject::connect(playback, &log_playback::frame_shown, &window, [&shown] { ++shown; });
     playback->home();
     playback->play();
-    run_events_for(app, 500); // settle
+    bench::run_events_for(app, 500); // settle
     shown = 0;
     const int from = playback->position();
-    const double cpu_before = thread_cpu_seconds();
+    const double cpu_before = bench::thread_cpu_seconds();
     QElapsedTimer wall;
     wall.start();
-    run_events_for(app, seconds * 1000);
-    const double cpu = thread_cpu_seconds() - cpu_before;
+    bench::run_events_for(app, seconds * 1000);
+    const double cpu = bench::thread_cpu_seconds() - cpu_before;
     const double elapsed = wall.nsecsElapsed() / 1e9;
     const int moved = playback->position() - from;
     playback->pause();
