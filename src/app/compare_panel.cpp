@@ -184,6 +184,12 @@ void compare_panel::build_actions(Ui::MainWindow& form)
     dock->setWidget(body);
     window->addDockWidget(Qt::RightDockWidgetArea, dock);
     dock->hide();
+    // The dock's own close button hides it and keeps the marks: this brings it back.
+    act_show = dock->toggleViewAction();
+    act_show->setText("Show Differences");
+    act_show->setObjectName("act_show_differences");
+    act_show->setEnabled(false);
+    form.menuMenu->insertAction(act_clear, act_show);
     connect(take, &QPushButton::clicked, this, &compare_panel::take_other_value);
     connect(clear, &QPushButton::clicked, this, &compare_panel::clear_comparison);
     connect(list, &QListWidget::itemClicked, this, &compare_panel::go_to);
@@ -258,6 +264,7 @@ void compare_panel::start(const QString& name, const QList<QByteArray>& theirs,
     other_ints = ints;
     active = true;
     act_clear->setEnabled(true);
+    act_show->setEnabled(true);
     act_take->setEnabled(true);
     dock->setWindowTitle("Differences with " + name);
     dock->show();
@@ -278,6 +285,7 @@ void compare_panel::clear_comparison()
     list->clear();
     dock->hide();
     act_clear->setEnabled(false);
+    act_show->setEnabled(false);
     act_take->setEnabled(false);
 }
 

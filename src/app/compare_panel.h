@@ -86,6 +86,7 @@ private:
     QAction* act_compare_file = nullptr;
     QAction* act_compare_unit = nullptr;
     QAction* act_clear = nullptr;
+    QAction* act_show = nullptr;
     QAction* act_take = nullptr;
     QDockWidget* dock = nullptr;
     QListWidget* list = nullptr;

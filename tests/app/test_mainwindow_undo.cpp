@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QListWidget>
 #include <QPushButton>
@@ -289,7 +290,16 @@ void test_mainwindow_undo::compare_marks_lists_and_takes_the_other_value()
         QCOMPARE(quint8(frame.at(1)), quint8(msg_read_param)); // reads only
     QCOMPARE(window->changes_are_pending(), pending);
 
+    // Closed with its own button, the dock comes back from the File menu with its marks.
+    auto* dock = w<QDockWidget>("differences_dock");
+    dock->close();
+    QVERIFY(!dock->isVisible());
+    QVERIFY(!table->mark(4, 5).isEmpty());
+    w<QAction>("act_show_differences")->trigger();
+    QVERIFY(dock->isVisible());
+
     w<QAction>("act_clear_comparison")->trigger();
+    QVERIFY(!w<QAction>("act_show_differences")->isEnabled());
     QCOMPARE(table->mark(4, 5), QString());
     QVERIFY(w<QDoubleSpinBox>("pulses_per_rev")->styleSheet().isEmpty());
 }
