@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "change_tracker.h"
+#include "compare_fields.h"
 #include "converter.h"
 #include "duty_table.h"
 #include "file_dialog.h"
@@ -44,62 +45,6 @@ enum entry_role {
     role_index
 };
 enum entry_kind { kind_none, kind_field, kind_cell };
-
-/// The form's field of each parameter the window shows.
-const char* parameter_field(int parameter)
-{
-    switch (parameter) {
-    case i_rpm_scaler:
-        return "pulses_per_rev";
-    case i_pump_prime_delay:
-        return "pump_prime_delay";
-    case i_main_mode:
-        return "main_control";
-    case i_aux_mode:
-        return "aux_control";
-    case i_gpo1_mode:
-        return "gpo1_control";
-    case i_gpo2_mode:
-        return "gpo2_control";
-    case i_gpi1_mode:
-        return "gpi1_control";
-    case i_gpi1_request:
-        return "gpi1_request";
-    case i_gpi2_mode:
-        return "gpi2_control";
-    case i_gpi2_request:
-        return "gpi2_request";
-    case i_base_slope:
-        return "base_slope";
-    case i_base_intercept:
-        return "base_intercept";
-    case i_base_atmospheric:
-        return "base_atm";
-    case i_active_slope:
-        return "active_slope";
-    case i_active_intercept:
-        return "active_intercept";
-    case i_active_atmospheric:
-        return "active_atm";
-    case i_active_deadband:
-        return "active_deadband";
-    case i_gpi1_act_delay:
-        return "gpi1_act_delay";
-    case i_gpi1_deact_delay:
-        return "gpi1_deact_delay";
-    case i_gpi2_act_delay:
-        return "gpi2_act_delay";
-    case i_gpi2_deact_delay:
-        return "gpi2_deact_delay";
-    default:
-        return nullptr;
-    }
-}
-
-int percent_of(quint32 counts)
-{
-    return int(std::lround(std::min<quint32>(counts, 1023) * 100 / 1023.0));
-}
 
 } // namespace
 
@@ -324,7 +269,7 @@ void compare_panel::show_differences()
         entry->setData(role_column, d.column);
         other_cells.insert(cell_key(d.table, d.row, d.column), d.b);
         tables.table(table_index(d.table))
-            ->set_mark(d.row, d.column, QString("%1 %").arg(percent_of(d.b)));
+            ->set_mark(d.row, d.column, QString("%1 %").arg(compare_fields::percent_of(d.b)));
     }
     if (list->count() == 0) {
         auto* entry = new QListWidgetItem("The settings are equal.", list);
@@ -401,7 +346,8 @@ compare_panel::other_values(const settings_report::origin& from) const
     QList<field_value> out;
     if (from.part == origin::parameter) {
         const quint32 raw = other_ints.value(from.index);
-        QWidget* w = parameter_field(from.index) ? field(parameter_field(from.index)) : nullptr;
+        const char* name = compare_fields::parameter_field(from.index);
+        QWidget* w = name ? field(name) : nullptr;
         if (!w)
             return out;
         QVariant value;
@@ -418,7 +364,7 @@ compare_panel::other_values(const settings_report::origin& from) const
             break;
         case i_gpi1_request:
         case i_gpi2_request:
-            value = percent_of(raw);
+            value = compare_fields::percent_of(raw);
             break;
         case i_base_slope:
         case i_base_intercept:
@@ -469,7 +415,7 @@ compare_panel::other_values(const settings_report::origin& from) const
         out.append({field("max_engine_speed"), int(r.horz[last])});
         break;
     case origin::min_duty:
-        out.append({field(p + "_min_duty"), percent_of(r.min_duty & 0x3FF)});
+        out.append({field(p + "_min_duty"), compare_fields::percent_of(r.min_duty & 0x3FF)});
         break;
     case origin::undercurrent:
         out.append({field(p + "_undercurrent_limit"), converter::adc2current(r.undercurrent)});
