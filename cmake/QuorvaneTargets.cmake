@@ -54,15 +54,36 @@ target_include_directories(q_pch_includes SYSTEM INTERFACE
     $<TARGET_PROPERTY:Qt5::Widgets,INTERFACE_INCLUDE_DIRECTORIES>
     $<TARGET_PROPERTY:Qt5::Gui,INTERFACE_INCLUDE_DIRECTORIES> ${QWT_INCLUDE_DIRS}
     ${MGL_INCLUDE_DIR})
+
+# In the sanitizer builds the suites' own code is compiled without optimisation: optimising it
+# was half of a suite's compile, and the suites' time goes into waiting on the simulated unit
+# and into the code under test (optimised as everywhere else), not into their own lines. A
+# precompiled header is only taken by files compiled at the same level, so the suites get a
+# second pair, suffixed _test.
+set(QUORVANE_TEST_OPTIONS "")
+if((QUORVANE_SANITIZE OR QUORVANE_TSAN) AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    set(QUORVANE_TEST_OPTIONS -O0)
+endif()
+set(QUORVANE_PCH_VARIANTS "")
+if(QUORVANE_TEST_OPTIONS)
+    set(QUORVANE_PCH_VARIANTS _test)
+endif()
+
 # CMake makes a precompiled header only for a target with a source that uses it.
-foreach(pch q_pch_core q_pch)
-    add_library(${pch} OBJECT ${CMAKE_CURRENT_LIST_DIR}/pch.cpp)
-    set_target_properties(${pch} PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
-    target_link_libraries(${pch} PRIVATE Qt5::Core)
+foreach(variant "" ${QUORVANE_PCH_VARIANTS})
+    foreach(pch q_pch_core q_pch)
+        add_library(${pch}${variant} OBJECT ${CMAKE_CURRENT_LIST_DIR}/pch.cpp)
+        set_target_properties(${pch}${variant} PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
+        target_link_libraries(${pch}${variant} PRIVATE Qt5::Core)
+    endforeach()
+    target_precompile_headers(q_pch_core${variant} PRIVATE ${QUORVANE_PCH_CORE_HEADERS})
+    target_link_libraries(q_pch${variant} PRIVATE q_pch_includes)
+    target_precompile_headers(q_pch${variant} PRIVATE ${QUORVANE_PCH_HEADERS})
 endforeach()
-target_precompile_headers(q_pch_core PRIVATE ${QUORVANE_PCH_CORE_HEADERS})
-target_link_libraries(q_pch PRIVATE q_pch_includes)
-target_precompile_headers(q_pch PRIVATE ${QUORVANE_PCH_HEADERS})
+foreach(variant ${QUORVANE_PCH_VARIANTS})
+    target_compile_options(q_pch_core${variant} PRIVATE ${QUORVANE_TEST_OPTIONS})
+    target_compile_options(q_pch${variant} PRIVATE ${QUORVANE_TEST_OPTIONS})
+endforeach()
 
 # Sets `result` to whether `target` links Qt Widgets, itself or through the libraries it links.
 function(quorvane_uses_widgets target result)
@@ -97,16 +118,21 @@ endfunction()
 # Warnings for our own code (Qt and the other libraries come in as system includes), and the
 # shared precompiled headers: every target of the project calls this, after linking its
 # libraries (which decide the precompiled header; a target linked to Qt Widgets later gets the
-# one without widgets, which is slower for it but works).
+# one without widgets, which is slower for it but works). A suite passes TEST.
 function(quorvane_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wnon-virtual-dtor
                                              -Wcast-align -Woverloaded-virtual)
+    set(variant "")
+    if("TEST" IN_LIST ARGN AND QUORVANE_TEST_OPTIONS)
+        target_compile_options(${target} PRIVATE ${QUORVANE_TEST_OPTIONS})
+        set(variant _test)
+    endif()
     quorvane_uses_widgets(${target} widgets)
     if(widgets)
         target_link_libraries(${target} PRIVATE q_pch_includes)
-        target_precompile_headers(${target} REUSE_FROM q_pch)
+        target_precompile_headers(${target} REUSE_FROM q_pch${variant})
     else()
-        target_precompile_headers(${target} REUSE_FROM q_pch_core)
+        target_precompile_headers(${target} REUSE_FROM q_pch_core${variant})
     endif()
     # Without headers of its own, a target's moc collection holds nothing (a test includes its
     # moc output in its source): loading the precompiled header would be all its work.
@@ -124,6 +150,12 @@ endfunction()
 function(quorvane_library name)
     cmake_parse_arguments(L "" "" "SOURCES;LIBS" ${ARGN})
     add_library(${name} STATIC ${L_SOURCES})
+    # The sanitizer builds compile a library's files eight to a unit: each unit loads the
+    # precompiled header (some 200 MB) and emits the Qt templates it uses once, not each file.
+    # Names private to a file must therefore differ across its library's files.
+    if(QUORVANE_SANITIZE OR QUORVANE_TSAN)
+        set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+    endif()
     target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
     target_link_libraries(${name} PUBLIC ${L_LIBS})
     quorvane_warnings(${name})
@@ -145,7 +177,7 @@ function(quorvane_test name)
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
-    quorvane_warnings(${name})
+    quorvane_warnings(${name} TEST)
     add_test(NAME ${name} COMMAND ${name})
     set(env "QT_QPA_PLATFORM=offscreen"
             "QUORVANE_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data"

@@ -5,7 +5,7 @@
 
 namespace {
 
-file_dialog::answerer& installed_answerer()
+file_dialog::answerer& installed_dialog_answerer()
 {
     static file_dialog::answerer answer;
     return answer;
@@ -13,7 +13,7 @@ file_dialog::answerer& installed_answerer()
 
 QString ask(QWidget* parent, const file_dialog::request& asked)
 {
-    if (const file_dialog::answerer& answer = installed_answerer())
+    if (const file_dialog::answerer& answer = installed_dialog_answerer())
         return answer(asked);
     switch (asked.what) {
     case file_dialog::kind::open_file:
@@ -49,7 +49,7 @@ QString folder(QWidget* parent, const QString& title, const QString& start)
 
 void set_answerer(answerer answer)
 {
-    installed_answerer() = std::move(answer);
+    installed_dialog_answerer() = std::move(answer);
 }
 
 } // namespace file_dialog

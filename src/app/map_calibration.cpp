@@ -8,6 +8,7 @@
 #include "guide_sections.h"
 #include "message_box.h"
 #include "rq7_worker.h"
+#include "unsigned_round.h"
 
 #include <QDebug>
 #include <QSignalBlocker>
@@ -62,11 +63,6 @@ double shown(const QDoubleSpinBox* field, double value)
 QString fixed3(double value)
 {
     return QString::number(value, 'f', 3);
-}
-
-quint32 round_to_u32(double value)
-{
-    return value <= 0 ? 0u : static_cast<quint32>(std::lround(value));
 }
 
 const char* const calibrate_details =

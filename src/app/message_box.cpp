@@ -10,7 +10,7 @@
 
 namespace {
 
-message_box::answerer& installed_answerer()
+message_box::answerer& installed_box_answerer()
 {
     static message_box::answerer answer;
     return answer;
@@ -44,7 +44,7 @@ QMessageBox::StandardButton run(QWidget* parent, QMessageBox::Icon icon, const Q
         if (QAbstractButton* button = box.button(it.key()))
             button->setText(it.value());
 
-    if (const message_box::answerer& answer = installed_answerer()) {
+    if (const message_box::answerer& answer = installed_box_answerer()) {
         message_box::contents shown = contents_of(box);
         shown.help_section = help_section;
         return answer(shown);
@@ -83,7 +83,7 @@ QMessageBox::StandardButton show_with_help(const QString& help_section, QWidget*
 
 void set_answerer(answerer answer)
 {
-    installed_answerer() = std::move(answer);
+    installed_box_answerer() = std::move(answer);
 }
 
 } // namespace message_box

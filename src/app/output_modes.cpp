@@ -8,6 +8,7 @@
 #include "guide_sections.h"
 #include "message_box.h"
 #include "table_pages.h"
+#include "unsigned_round.h"
 
 #include <QDebug>
 #include <QSignalBlocker>
@@ -64,11 +65,6 @@ double next_multiple(double value, double step)
     if (std::abs(steps - std::round(steps)) < step_tolerance)
         return value;
     return std::ceil(steps) * step;
-}
-
-quint32 round_to_u32(double value)
-{
-    return value <= 0 ? 0u : static_cast<quint32>(std::lround(value));
 }
 
 /// Percent of full duty to 10-bit counts, capped at 100 %.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rq7_frame.h"
 
+#include "blank_text.h"
+
 #include <QDateTime>
 #include <QDebug>
 
@@ -30,19 +32,11 @@ static_assert(sum_of_widths() == rq7_frame::record_value_bytes, "live record lay
 // Longest text a bad line is shown with: a log of 10 MB lines must stay readable.
 constexpr int max_reported_bytes = 512;
 
-bool is_blank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
 // One comma-separated part as a number: surrounding blanks are allowed, nothing else.
 template <typename T>
 bool parse_part(const char* begin, const char* end, T& value)
 {
-    while (begin < end && is_blank(*begin))
-        ++begin;
-    while (end > begin && is_blank(end[-1]))
-        --end;
+    trim_blanks(begin, end);
     if (begin == end)
         return false;
     const std::from_chars_result r = std::from_chars(begin, end, value);

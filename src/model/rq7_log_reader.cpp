@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rq7_log_reader.h"
 
+#include "blank_text.h"
 #include "file_limits.h"
 #include "rq7_log.h"
 
@@ -15,11 +16,6 @@ namespace {
 
 constexpr qint64 chunk_size = 1 << 20;
 constexpr int batch_size = 4096;
-
-bool is_blank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
 
 template <int n>
 bool starts_with(const char* begin, const char* end, const char (&prefix)[n])
@@ -170,10 +166,7 @@ rq7_log_reader::parse_status rq7_log_reader::take_line(const char* begin, const 
     if (end - begin > max_line_length)
         end = begin + max_line_length;
     const bool overlong = full_length > end - begin;
-    while (begin < end && is_blank(*begin))
-        ++begin;
-    while (end > begin && is_blank(end[-1]))
-        --end;
+    trim_blanks(begin, end);
 
     // Every line the program writes ends in "\r\n", each in one write: a last line without
     // its end was cut by a crash or a full disk, and a number cut short would still read as
