@@ -25,11 +25,18 @@ cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$cache" | head -n 1; }
     # Headers: every dependency file the compiler wrote, outside our own trees. A file that
     # uses the precompiled header lists only what it includes beyond it; the header's own
     # dependency file (.gch.d) lists the rest.
-    find "$build" \( -name '*.o.d' -o -name '*.gch.d' \) -print0 | xargs -0 -r cat |
-        tr ' \\' '\n\n' | grep '^/'
+    # Ninja keeps them in its own log once read, make's builds beside the objects.
+    {
+        find "$build" \( -name '*.o.d' -o -name '*.gch.d' \) -print0 | xargs -0 -r cat
+        [ -f "$build/build.ninja" ] && ninja -C "$build" -t deps
+    } | tr ' \\' '\n\n' | grep '^/'
 
     # Libraries: absolute paths on the link lines, and -lname resolved as the linker would.
-    find "$build" -name link.txt -print0 | xargs -0 -r cat | tr ' ' '\n' > "$work/link"
+    {
+        find "$build" -name link.txt -print0 | xargs -0 -r cat
+        [ -f "$build/build.ninja" ] &&
+            sed -n 's/^ *LINK_\(LIBRARIES\|FLAGS\) = //p' "$build/build.ninja"
+    } | tr ' ' '\n' > "$work/link"
     grep -E '^/.*\.(so|a)(\.[0-9]+)*$' "$work/link"
     cxx=$(cache_value CMAKE_CXX_COMPILER)
     for lib in $(sed -n 's/^-l//p' "$work/link" | sort -u); do

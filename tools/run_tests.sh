@@ -16,11 +16,18 @@ jobs=$(nproc)
 mkdir -p "$build_dir"
 tsan_log=$build_dir/tsan-build.log
 
+# A new build directory is made for Ninja, which schedules the whole build as one graph (make
+# builds a library's dependants only once it is done) and checks it in a moment; one made
+# before keeps its generator.
+generator=""
+[ -f "$build_dir/CMakeCache.txt" ] || generator="-G Ninja"
+
 nice -n 19 "$source_dir/tools/tsan_check.sh" --build-only > "$tsan_log" 2>&1 &
 tsan_build=$!
-cmake -S "$source_dir" -B "$build_dir" -DQUORVANE_SANITIZE=ON &&
+# One suite more than there are cores: the suites spend most of their time waiting.
+cmake $generator -S "$source_dir" -B "$build_dir" -DQUORVANE_SANITIZE=ON &&
     cmake --build "$build_dir" -j"$jobs" &&
-    ctest --test-dir "$build_dir" --output-on-failure -j"$jobs"
+    ctest --test-dir "$build_dir" --output-on-failure -j"$((jobs + 1))"
 suites=$?
 wait "$tsan_build"
 built=$?

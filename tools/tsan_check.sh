@@ -16,7 +16,10 @@ source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-$source_dir/build-tsan}
 jobs=$(nproc)
 
-cmake -S "$source_dir" -B "$build_dir" -DQUORVANE_TSAN=ON -DQUORVANE_BUILD_BENCH=OFF
+generator=""
+[ -f "$build_dir/CMakeCache.txt" ] || generator="-G Ninja"
+
+cmake $generator -S "$source_dir" -B "$build_dir" -DQUORVANE_TSAN=ON -DQUORVANE_BUILD_BENCH=OFF
 cmake --build "$build_dir" -j"$jobs" --target thread_tests
 if $build_only; then
     exit 0
