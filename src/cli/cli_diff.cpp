@@ -64,6 +64,11 @@ int cli_diff(const cli_options& options)
     bool unit_open = false;
     unit_settings sides[2];
     for (int n = 0; n < 2; ++n) {
+        // The unit against itself: one read (and one backup) serves both sides.
+        if (n == 1 && options.args.at(0) == "unit" && options.args.at(1) == "unit") {
+            sides[1] = sides[0];
+            break;
+        }
         QString error;
         if (!load_side(options.args.at(n), unit, unit_open, sides[n], error)) {
             const bool unit_side = options.args.at(n) == "unit";

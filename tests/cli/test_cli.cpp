@@ -188,6 +188,10 @@ void test_cli::read_write_and_diff_agree_with_the_unit()
     QCOMPARE(unit->pump_prime_delay(), quint16(7));
     QCOMPARE(unit->table(1), main);
     QCOMPARE(run(QStringList{"diff", read_file, "unit"} + port()).code, 0);
+    // The unit against itself is read once, so it leaves one backup.
+    const int backups_now = backups.entryList({"*.vkini"}).size();
+    QCOMPARE(run(QStringList{"diff", "unit", "unit"} + port()).code, 0);
+    QCOMPARE(backups.entryList({"*.vkini"}).size(), backups_now + 1);
 }
 
 void test_cli::read_file_opens_in_the_window_unchanged()
