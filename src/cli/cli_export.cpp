@@ -81,8 +81,9 @@ int cli_export(const cli_options& options)
         return cli_fail(exit_code::local_file, error);
     if (reader.bad_lines() > 0)
         std::fprintf(stderr,
-                     "warning: %d damaged lines of %s were skipped, the first at line %lld\n",
-                     reader.bad_lines(), qPrintable(log_name),
+                     "warning: %d damaged line%s of %s %s skipped, the first at line %lld\n",
+                     reader.bad_lines(), reader.bad_lines() == 1 ? "" : "s", qPrintable(log_name),
+                     reader.bad_lines() == 1 ? "was" : "were",
                      static_cast<long long>(reader.first_bad_line()));
     if (!options.output.isEmpty())
         std::fprintf(stderr, "Exported %d samples to %s\n", log.size(), qPrintable(options.output));
