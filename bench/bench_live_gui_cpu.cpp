@@ -48,28 +48,17 @@ void measure(QApplication& app, MainWindow& window, const char* page, int second
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+    bench::prepare_platform();
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName("Velkaro");
-    QCoreApplication::setApplicationName("Quorvane bench");
+    bench::name_application();
     const int seconds = argc > 1 ? QString(argv[1]).toInt() : 20;
 
-    auto sim = std::make_shared<sim_backend>();
-    sim->attach_unit();
-    d2xx_install_backend(sim);
+    const auto sim = bench::attach_simulated_unit();
     {
         MainWindow window;
         window.resize(1280, 900);
         window.show();
-        window.connect_attempt();
-        auto* status = window.findChild<QLabel*>("connection_status");
-        QElapsedTimer waited;
-        waited.start();
-        while (!status->text().startsWith("Connected fw") && waited.elapsed() < 5000)
-            app.processEvents(QEventLoop::AllEvents, 10);
-        if (!status->text().startsWith("Connected fw")) {
+        if (!bench::connect_window(app, window)) {
             std::printf("could not connect to the simulated unit\n");
             return 1;
         }

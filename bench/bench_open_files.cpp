@@ -294,12 +294,9 @@ int main(int argc, char* argv[])
     const int null = open("/dev/null", O_WRONLY);
     dup2(null, STDOUT_FILENO);
     dup2(null, STDERR_FILENO);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+    bench::prepare_platform();
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName("Velkaro");
-    QCoreApplication::setApplicationName("Quorvane bench");
+    bench::name_application();
     const QString which = argc > 1 ? QString(argv[1]) : QString("all");
     const double timeout_s = argc > 2 ? QString(argv[2]).toDouble() : 120.0;
 
@@ -312,9 +309,7 @@ int main(int argc, char* argv[])
         preferences.setValue("MainWindow/live_log_folder_name", dir.path());
         preferences.setValue("MainWindow/settings_file_name", dir.filePath("s.vkini"));
     }
-    auto sim = std::make_shared<sim_backend>();
-    sim->attach_unit();
-    d2xx_install_backend(sim);
+    const auto sim = bench::attach_simulated_unit();
     {
         MainWindow window;
         window.resize(1280, 900);

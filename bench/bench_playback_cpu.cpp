@@ -72,12 +72,9 @@ void measure(QApplication& app, MainWindow& window, log_playback* playback, cons
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+    bench::prepare_platform();
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName("Velkaro");
-    QCoreApplication::setApplicationName("Quorvane bench");
+    bench::name_application();
     const int seconds = argc > 1 ? QString(argv[1]).toInt() : 20;
     QTemporaryDir folder;
     const QString log = folder.filePath("hour.vklog");
@@ -86,9 +83,7 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    auto sim = std::make_shared<sim_backend>();
-    sim->attach_unit();
-    d2xx_install_backend(sim);
+    const auto sim = bench::attach_simulated_unit();
     {
         MainWindow window;
         window.resize(1280, 900);

@@ -5,6 +5,7 @@
 // once (a page's 3D graph allocates its drawing buffers when it is first shown).
 //
 //     bench_window_memory [seconds at rest]        (default 5)
+#include "bench_gui.h"
 #include "bench_support.h"
 #include "mainwindow.h"
 #include "rq7_worker.h"
@@ -23,12 +24,6 @@
 namespace {
 
 constexpr double goal_mb = 120;
-
-void run_events_for(QApplication& app, int ms)
-{
-    QTimer::singleShot(ms, &app, &QApplication::quit);
-    app.exec();
-}
 
 double mb(qint64 kb)
 {
@@ -50,38 +45,24 @@ void print_memory(const char* when)
     std::printf("\n");
 }
 
-bool connected(QApplication& app, MainWindow& window)
-{
-    auto* status = window.findChild<QLabel*>("connection_status");
-    for (int i = 0; i < 500 && !status->text().startsWith("Connected fw"); ++i)
-        app.processEvents(QEventLoop::AllEvents, 10);
-    return status->text().startsWith("Connected fw");
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+    bench::prepare_platform();
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName("Velkaro");
-    QCoreApplication::setApplicationName("Quorvane bench");
+    bench::name_application();
     const int seconds = argc > 1 ? QString(argv[1]).toInt() : 5;
 
-    auto sim = std::make_shared<sim_backend>();
-    sim->attach_unit();
-    d2xx_install_backend(sim);
+    const auto sim = bench::attach_simulated_unit();
     {
         MainWindow window; // at the size the form gives it, as the program starts
         window.show();
-        window.connect_attempt();
-        if (!connected(app, window)) {
+        if (!bench::connect_window(app, window)) {
             std::printf("could not connect to the simulated unit\n");
             return 1;
         }
-        run_events_for(app, seconds * 1000);
+        bench::run_events_for(app, seconds * 1000);
         const int samples = window.worker()->log_times().size();
         std::printf("at rest for %d s after connecting, %d live samples stored\n", seconds,
                     samples);
@@ -91,7 +72,7 @@ int main(int argc, char* argv[])
         auto* pages = window.findChild<QTabWidget*>("main_tab");
         for (const char* page : {"main", "aux", "gpo1", "gpo2"}) {
             pages->setCurrentWidget(window.findChild<QWidget*>(page));
-            run_events_for(app, 500);
+            bench::run_events_for(app, 500);
             print_memory(qPrintable(QString("after the %1 page was shown:").arg(page)));
         }
         std::printf("at rest %.1f MB resident, goal under %.0f MB: %s\n", at_rest, goal_mb,
