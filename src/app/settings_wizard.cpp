@@ -2,6 +2,11 @@
 #include "settings_wizard.h"
 #include "ui_settings_wizard.h"
 
+#include "guide_sections.h"
+#include "help_panel.h"
+
+#include <QPushButton>
+
 namespace {
 
 // Full injection falls on the table's RPM breakpoints, which step in 500s.
@@ -30,6 +35,20 @@ settings_wizard::settings_wizard(QWidget* parent, int start_rpm, double start_ps
     ui->start_inj_rpm->setValue(start_rpm);
     ui->full_inj_psi->setValue(full_psi);
     ui->full_inj_rpm->setValue(full_rpm);
+    add_help_button();
+}
+
+// The guide is a window of its own: blocking only the main window leaves it readable.
+void settings_wizard::add_help_button()
+{
+    help_panel* help = help_panel::of(parentWidget());
+    if (!help)
+        return;
+    setWindowModality(Qt::WindowModal);
+    QPushButton* button = ui->button_box->addButton(QDialogButtonBox::Help);
+    button->setShortcut(QKeySequence::HelpContents);
+    connect(ui->button_box, &QDialogButtonBox::helpRequested, help,
+            [help] { help->show_section(guide_sections::wizard); });
 }
 
 settings_wizard::~settings_wizard()

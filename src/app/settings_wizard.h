@@ -36,5 +36,7 @@ private slots:
     void on_full_inj_rpm_editingFinished();
 
 private:
+    void add_help_button();
+
     Ui::settings_wizard* ui;
 };

@@ -10,10 +10,12 @@
 #include "mainwindow.h"
 #include "message_box.h"
 #include "modal_driver.h"
+#include "settings_wizard.h"
 #include "sim_fixture.h"
 #include "window_access.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -36,6 +38,7 @@ private slots:
     void f1_opens_the_section_of_the_page_shown();
     void about_tells_the_version_and_the_unit();
     void help_in_a_box_leaves_the_answer_to_the_user();
+    void the_settings_wizard_opens_its_section();
 
 private:
     template <typename T>
@@ -183,6 +186,24 @@ void test_mainwindow_help::help_in_a_box_leaves_the_answer_to_the_user()
                                 guide_sections::nothing_read + " read",
                                 guide_sections::script_errors + " read"}));
     QCOMPARE(guides().size(), 1);
+}
+
+/// The wizard's Help shows its section and leaves the wizard open; nothing is changed.
+void test_mainwindow_help::the_settings_wizard_opens_its_section()
+{
+    const QString main_cell = w<duty_table>("main_table")->item(3, 3)->text();
+    bool open_after_help = false;
+    modal_driver<settings_wizard> user([&](settings_wizard* wizard) {
+        child<QDialogButtonBox>(wizard, "button_box")->button(QDialogButtonBox::Help)->click();
+        open_after_help = wizard->isVisible();
+        wizard->reject();
+    });
+    w<QPushButton>("btn_settings_wizard")->click();
+    QCOMPARE(user.seen, 1);
+    QVERIFY(open_after_help);
+    QCOMPARE(guides().size(), 1);
+    QCOMPARE(guides().first()->current_url(), guide_index().url_of(guide_sections::wizard));
+    QCOMPARE(w<duty_table>("main_table")->item(3, 3)->text(), main_cell);
 }
 
 QTEST_MAIN(test_mainwindow_help)
