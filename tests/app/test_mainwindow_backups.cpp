@@ -2,54 +2,35 @@
 // Backups in the window: every Read keeps one, Write All reads the unit into one before it
 // writes anything, and a unit that cannot be backed up is written only when the user says so.
 #include "box_answerer.h"
-#include "mainwindow.h"
 #include "rq7_vars.h"
 #include "rq7_worker.h"
 #include "settings_backup.h"
-#include "sim_fixture.h"
-#include "window_access.h"
+#include "window_fixture.h"
 
 #include <QAction>
 #include <QDir>
-#include <QSettings>
 #include <QSpinBox>
 #include <QtTest>
 
-#include <memory>
-
-class test_mainwindow_backups : public QObject
+class test_mainwindow_backups : public QObject, public window_fixture
 {
     Q_OBJECT
 
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { stop(); }
     void read_and_write_all_keep_what_the_unit_held();
     void write_all_without_a_backup_asks();
 
 private:
     QStringList backups() const;
-    void run(const char* action);
-
-    std::unique_ptr<sim_fixture> sim;
-    std::unique_ptr<MainWindow> window;
 };
 
 void test_mainwindow_backups::init()
 {
     QDir(settings_backup::default_folder()).removeRecursively();
-    sim = std::make_unique<sim_fixture>();
-    QSettings().clear();
-    window = std::make_unique<MainWindow>();
-    window->show();
-    window->connect_attempt();
-    QTRY_VERIFY_WITH_TIMEOUT(child<QAction>(window.get(), "act_read")->isEnabled(), 10000);
-}
-
-void test_mainwindow_backups::cleanup()
-{
-    window.reset();
-    sim.reset();
+    start();
+    connect_unit();
 }
 
 QStringList test_mainwindow_backups::backups() const
@@ -59,12 +40,6 @@ QStringList test_mainwindow_backups::backups() const
     for (const QString& name : dir.entryList({"*.vkini"}, QDir::Files, QDir::Name))
         names << dir.filePath(name);
     return names;
-}
-
-void test_mainwindow_backups::run(const char* action)
-{
-    child<QAction>(window.get(), action)->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(child<QAction>(window.get(), "act_write_all")->isEnabled(), 15000);
 }
 
 void test_mainwindow_backups::read_and_write_all_keep_what_the_unit_held()

@@ -4,21 +4,16 @@
 #include "box_answerer.h"
 #include "converter.h"
 #include "log_capture.h"
-#include "mainwindow.h"
 #include "rq7_worker.h"
-#include "sim_fixture.h"
-#include "window_access.h"
+#include "window_fixture.h"
 
 #include <QAction>
 #include <QDataStream>
 #include <QDoubleSpinBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QtTest>
-
-#include <memory>
 
 using namespace rq7_protocol;
 
@@ -38,78 +33,20 @@ QByteArray map_cal_block(quint32 base_slope, quint32 base_intercept, quint16 bas
 
 } // namespace
 
-class test_mainwindow_calibration : public QObject
+class test_mainwindow_calibration : public QObject, public window_fixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { start(); }
+    void cleanup() { stop(); }
 
     void calibrate_measures_and_writes_the_active_set();
     void calibrate_cancelled_or_failed();
     void values_from_the_unit_are_asked_about();
     void edit_defaults_locks_and_unlocks_the_factory_set();
     void overrides_reach_the_unit();
-
-private:
-    template <typename T>
-    T* w(const char* name)
-    {
-        return child<T>(window.get(), name);
-    }
-    void connect_unit();
-    void read();
-    void write(const char* action = "act_write");
-    /// Type and payload of every frame the unit received, as hex ("02:03ff").
-    QStringList sent() const;
-
-    std::unique_ptr<sim_fixture> sim;
-    std::unique_ptr<MainWindow> window;
 };
-
-void test_mainwindow_calibration::init()
-{
-    sim = std::make_unique<sim_fixture>();
-    QSettings().clear();
-    window = std::make_unique<MainWindow>();
-    window->show();
-}
-
-void test_mainwindow_calibration::cleanup()
-{
-    window.reset();
-    sim.reset();
-}
-
-void test_mainwindow_calibration::connect_unit()
-{
-    window->connect_attempt();
-    QTRY_VERIFY_WITH_TIMEOUT(w<QAction>("act_read")->isEnabled(), 10000);
-}
-
-void test_mainwindow_calibration::read()
-{
-    w<QAction>("act_read")->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(w<QAction>("act_write_all")->isEnabled(), 15000);
-    sim->unit->clear_received_frames();
-}
-
-void test_mainwindow_calibration::write(const char* action)
-{
-    w<QAction>(action)->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(w<QAction>("act_write_all")->isEnabled(), 15000);
-}
-
-QStringList test_mainwindow_calibration::sent() const
-{
-    QStringList frames;
-    for (const QByteArray& frame : sim->unit->received_frames())
-        frames << QString("%1:%2")
-                      .arg(quint8(frame.at(1)), 2, 16, QChar('0'))
-                      .arg(QString(frame.mid(4, frame.size() - 5).toHex()));
-    return frames;
-}
 
 void test_mainwindow_calibration::calibrate_measures_and_writes_the_active_set()
 {
@@ -133,7 +70,7 @@ void test_mainwindow_calibration::calibrate_measures_and_writes_the_active_set()
     QVERIFY(qAbs(window->unit_converter()->adc2boost(quint16(reading))) < 0.1);
 
     sim->unit->clear_received_frames();
-    write();
+    run("act_write");
     QCOMPARE(sent().size(), 1);
     QCOMPARE(sim->unit->map_cal_block(),
              map_cal_block(16122, 222312, 223, 16122, quint32(std::lround(intercept * 1000)),
@@ -212,7 +149,7 @@ void test_mainwindow_calibration::values_from_the_unit_are_asked_about()
     QCOMPARE(conv->active_intercept, 240.5); // loaded as read, not recalculated
     QCOMPARE(w<QDoubleSpinBox>("active_deadband")->value(), 3.0);
     // The deadband goes back in counts of the slope it was read with.
-    write("act_write_all");
+    run("act_write_all");
     QCOMPARE(sim->unit->map_cal_block(), map_cal_block(16122, 230000, 230, 20000, 240500, 241, 60));
 
     // A slope of 0 is refused; boost is never divided by it.
@@ -253,7 +190,7 @@ void test_mainwindow_calibration::edit_defaults_locks_and_unlocks_the_factory_se
     w<QDoubleSpinBox>("base_intercept")->setValue(230);
     w<QDoubleSpinBox>("base_atm")->setValue(231);
     w<QPushButton>("map_cal_default")->click();
-    write();
+    run("act_write");
     QCOMPARE(sent().size(), 2);
     QCOMPARE(sim->unit->map_cal_block(), map_cal_block(17500, 230000, 231, 17500, 230000, 231, 53));
     QVERIFY(!edit->isChecked());

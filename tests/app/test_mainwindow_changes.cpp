@@ -5,32 +5,27 @@
 #include "dialog_answerer.h"
 #include "duty_table.h"
 #include "log_capture.h"
-#include "mainwindow.h"
-#include "sim_fixture.h"
-#include "window_access.h"
+#include "window_fixture.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
-
 using namespace rq7_protocol;
 
-class test_mainwindow_changes : public QObject
+class test_mainwindow_changes : public QObject, public window_fixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { start(); }
+    void cleanup() { stop(); }
 
     void reading_fills_the_window_without_counting_as_edits();
     void write_sends_exactly_the_changed_items();
@@ -44,59 +39,13 @@ private slots:
     void loaded_values();
 
 private:
-    template <typename T>
-    T* w(const char* name)
-    {
-        return child<T>(window.get(), name);
-    }
-    void connect_and_read();
-    /// Triggers an action and waits until the worker has answered (the action is enabled
-    /// again).
-    void run(const char* action);
-    QList<QByteArray> sent() const;
     QList<quint8> sent_types() const;
-
-    std::unique_ptr<sim_fixture> sim;
-    std::unique_ptr<MainWindow> window;
 };
-
-void test_mainwindow_changes::init()
-{
-    sim = std::make_unique<sim_fixture>();
-    QSettings().clear(); // every window starts from the default preferences
-    window = std::make_unique<MainWindow>();
-    window->show();
-}
-
-void test_mainwindow_changes::cleanup()
-{
-    window.reset();
-    sim.reset();
-}
-
-void test_mainwindow_changes::connect_and_read()
-{
-    window->connect_attempt();
-    QTRY_VERIFY_WITH_TIMEOUT(w<QAction>("act_read")->isEnabled(), 10000);
-    run("act_read");
-    sim->unit->clear_received_frames();
-}
-
-void test_mainwindow_changes::run(const char* action)
-{
-    w<QAction>(action)->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(w<QAction>("act_write_all")->isEnabled(), 15000);
-}
-
-QList<QByteArray> test_mainwindow_changes::sent() const
-{
-    return sim->unit->received_frames();
-}
 
 QList<quint8> test_mainwindow_changes::sent_types() const
 {
     QList<quint8> types;
-    for (const QByteArray& frame : sent())
+    for (const QByteArray& frame : sim->unit->received_frames())
         types << quint8(frame.at(1));
     std::sort(types.begin(), types.end());
     return types;
@@ -201,7 +150,7 @@ void test_mainwindow_changes::write_all_sends_every_writable_item()
     run("act_write_all");
     // The unit is read into a backup first; nothing is written before that read ends.
     QList<quint8> types;
-    for (const QByteArray& frame : sent())
+    for (const QByteArray& frame : sim->unit->received_frames())
         types << quint8(frame.at(1));
     const int first_write =
         int(std::find_if(types.begin(), types.end(), [](quint8 t) { return t != msg_read_param; }) -

@@ -4,19 +4,14 @@
 // model checks, and unplugging through the hot-plug relay.
 #include "box_answerer.h"
 #include "log_capture.h"
-#include "mainwindow.h"
-#include "sim_fixture.h"
-#include "window_access.h"
+#include "window_fixture.h"
 
 #include <QAction>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QSettings>
 #include <QStatusBar>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -30,14 +25,14 @@ bool same_image(const QPixmap& shown, const QString& path)
 
 } // namespace
 
-class test_mainwindow_connection : public QObject
+class test_mainwindow_connection : public QObject, public window_fixture
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
-    void init();
-    void cleanup();
+    void init() { start(); }
+    void cleanup() { stop(); }
 
     void starts_not_connected();
     void start_up_connects_to_the_unit();
@@ -49,37 +44,15 @@ private slots:
     void unplugging_the_unit_disconnects();
 
 private:
-    template <typename T>
-    T* w(const char* name)
-    {
-        return child<T>(window.get(), name);
-    }
     QString connection() { return w<QLabel>("connection_status")->text(); }
     QPixmap led() { return w<QLabel>("connection_led")->pixmap(Qt::ReturnByValue); }
     bool wait_connected();
     void expect_device_commands(bool enabled);
-
-    std::unique_ptr<sim_fixture> sim;
-    std::unique_ptr<MainWindow> window;
 };
 
 void test_mainwindow_connection::initTestCase()
 {
     QCoreApplication::setApplicationVersion("2.11.0");
-}
-
-void test_mainwindow_connection::init()
-{
-    sim = std::make_unique<sim_fixture>();
-    QSettings().clear(); // every window starts from the default preferences
-    window = std::make_unique<MainWindow>();
-    window->show();
-}
-
-void test_mainwindow_connection::cleanup()
-{
-    window.reset();
-    sim.reset();
 }
 
 bool test_mainwindow_connection::wait_connected()

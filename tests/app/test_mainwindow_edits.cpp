@@ -5,9 +5,7 @@
 #include "dialog_answerer.h"
 #include "duty_table.h"
 #include "log_capture.h"
-#include "mainwindow.h"
-#include "sim_fixture.h"
-#include "window_access.h"
+#include "window_fixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,8 +17,6 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -36,13 +32,13 @@ bool same_image(const QIcon& a, const QIcon& b)
 
 } // namespace
 
-class test_mainwindow_edits : public QObject
+class test_mainwindow_edits : public QObject, public window_fixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { start(); }
+    void cleanup() { stop(); }
 
     void bulk_table_edits_reach_the_unit_data();
     void bulk_table_edits_reach_the_unit();
@@ -54,57 +50,11 @@ private slots:
     void an_edit_made_while_writing_waits_for_the_next_write();
 
 private:
-    template <typename T>
-    T* w(const char* name)
-    {
-        return child<T>(window.get(), name);
-    }
-    void connect_unit();
-    void connect_and_read();
-    /// Triggers an action and waits until the worker has answered.
-    void run(const char* action);
     /// Clicks an action's tool bar button, which takes no focus, and waits for the worker.
     void click_tool_button(const char* action);
     /// Types `text` over a field's content without leaving the field.
     void type_into(QWidget* field, const char* text);
-
-    std::unique_ptr<sim_fixture> sim;
-    std::unique_ptr<MainWindow> window;
 };
-
-void test_mainwindow_edits::init()
-{
-    sim = std::make_unique<sim_fixture>();
-    QSettings().clear();
-    window = std::make_unique<MainWindow>();
-    window->show();
-}
-
-void test_mainwindow_edits::cleanup()
-{
-    window.reset();
-    sim.reset();
-}
-
-void test_mainwindow_edits::connect_unit()
-{
-    window->connect_attempt();
-    QTRY_VERIFY_WITH_TIMEOUT(w<QAction>("act_read")->isEnabled(), 10000);
-    sim->unit->clear_received_frames();
-}
-
-void test_mainwindow_edits::connect_and_read()
-{
-    connect_unit();
-    run("act_read");
-    sim->unit->clear_received_frames();
-}
-
-void test_mainwindow_edits::run(const char* action)
-{
-    w<QAction>(action)->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(w<QAction>("act_write_all")->isEnabled(), 15000);
-}
 
 void test_mainwindow_edits::click_tool_button(const char* action)
 {

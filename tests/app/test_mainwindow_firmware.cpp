@@ -6,9 +6,7 @@
 #include "dialog_answerer.h"
 #include "fw_image_text.h"
 #include "fw_program_status.h"
-#include "mainwindow.h"
-#include "sim_fixture.h"
-#include "window_access.h"
+#include "window_fixture.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -40,7 +38,7 @@ public slots:
 
 } // namespace
 
-class test_mainwindow_firmware : public QObject
+class test_mainwindow_firmware : public QObject, public window_fixture
 {
     Q_OBJECT
 
@@ -59,17 +57,10 @@ private slots:
     void fatal_message_reaches_the_file();
 
 private:
-    template <typename T>
-    T* w(const char* name)
-    {
-        return child<T>(window.get(), name);
-    }
     void open_window(const QString& log_file);
     /// Writes the image, puts its name in the location field and presses Update.
     void start_update(const QByteArray& image);
 
-    std::unique_ptr<sim_fixture> sim;
-    std::unique_ptr<MainWindow> window;
     QTemporaryDir dir;
     std::unique_ptr<box_answerer> boxes;
 };
@@ -93,8 +84,7 @@ void test_mainwindow_firmware::open_window(const QString& log_file)
     window.reset();
     QSettings().clear();
     QSettings().setValue("MainWindow/debug_log_file_name", log_file);
-    window = std::make_unique<MainWindow>();
-    window->show();
+    open();
     window->connect_attempt();
     QTRY_VERIFY_WITH_TIMEOUT(w<QLabel>("connection_status")->text().startsWith("Connected"), 10000);
 }

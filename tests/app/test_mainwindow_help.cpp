@@ -7,33 +7,32 @@
 #include "guide_index.h"
 #include "guide_sections.h"
 #include "help_browser.h"
-#include "mainwindow.h"
 #include "message_box.h"
 #include "modal_driver.h"
 #include "settings_wizard.h"
-#include "sim_fixture.h"
-#include "window_access.h"
+#include "window_fixture.h"
 
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSettings>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QtTest>
 
-#include <memory>
-
-class test_mainwindow_help : public QObject
+class test_mainwindow_help : public QObject, public window_fixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { start(); }
+    void cleanup()
+    {
+        stop();
+        QVERIFY(guides().isEmpty()); // the guide goes with its window
+    }
 
     void f1_opens_the_section_of_the_page_shown();
     void about_tells_the_version_and_the_unit();
@@ -41,33 +40,9 @@ private slots:
     void the_settings_wizard_opens_its_section();
 
 private:
-    template <typename T>
-    T* w(const char* name)
-    {
-        return child<T>(window.get(), name);
-    }
     /// Every guide window open or hidden; the window makes at most one.
     static QList<help_browser*> guides();
-    void connect_unit();
-
-    std::unique_ptr<sim_fixture> sim;
-    std::unique_ptr<MainWindow> window;
 };
-
-void test_mainwindow_help::init()
-{
-    sim = std::make_unique<sim_fixture>();
-    QSettings().clear();
-    window = std::make_unique<MainWindow>();
-    window->show();
-}
-
-void test_mainwindow_help::cleanup()
-{
-    window.reset();
-    sim.reset();
-    QVERIFY(guides().isEmpty()); // the guide goes with its window
-}
 
 QList<help_browser*> test_mainwindow_help::guides()
 {
@@ -76,13 +51,6 @@ QList<help_browser*> test_mainwindow_help::guides()
         if (auto* guide = qobject_cast<help_browser*>(top))
             found << guide;
     return found;
-}
-
-void test_mainwindow_help::connect_unit()
-{
-    window->connect_attempt();
-    QTRY_VERIFY_WITH_TIMEOUT(w<QAction>("act_read")->isEnabled(), 10000);
-    sim->unit->clear_received_frames();
 }
 
 void test_mainwindow_help::f1_opens_the_section_of_the_page_shown()

@@ -7,11 +7,9 @@
 #include "duty_table.h"
 #include "log_capture.h"
 #include "log_graph.h"
-#include "mainwindow.h"
 #include "rq7_catalogue.h"
 #include "rq7_worker.h"
-#include "sim_fixture.h"
-#include "window_access.h"
+#include "window_fixture.h"
 
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
@@ -35,7 +33,6 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <memory>
 
 namespace {
 
@@ -67,14 +64,14 @@ QByteArray settings_section_of(const QString& name)
 
 } // namespace
 
-class test_mainwindow_live : public QObject
+class test_mainwindow_live : public QObject, public window_fixture
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
+    void cleanup() { stop(); }
 
     void live_updates_show_the_units_frames();
     void read_outs_in_each_format();
@@ -88,20 +85,12 @@ private slots:
     void table_live_position_follows_its_analog_input();
 
 private:
-    template <typename T>
-    T* w(const char* name)
-    {
-        return child<T>(window.get(), name);
-    }
-    void connect_window();
     void set_live(bool on);
     QStringList log_files() const;
     /// Message types the unit received other than reads and live start/stop requests.
     QList<quint8> writes_received() const;
 
     QTemporaryDir folder;
-    std::unique_ptr<sim_fixture> sim;
-    std::unique_ptr<MainWindow> window;
 };
 
 void test_mainwindow_live::initTestCase()
@@ -111,28 +100,12 @@ void test_mainwindow_live::initTestCase()
 
 void test_mainwindow_live::init()
 {
-    sim = std::make_unique<sim_fixture>();
-    QSettings().clear();
+    prepare();
     QSettings().setValue("MainWindow/live_log_folder_name", folder.path());
     for (const QString& name : log_files())
         QFile::remove(folder.filePath(name));
-    window = std::make_unique<MainWindow>();
-    window->resize(1280, 900);
-    window->show();
+    open(QSize(1280, 900));
     w<QTabWidget>("main_tab")->setCurrentWidget(w<QWidget>("live"));
-}
-
-void test_mainwindow_live::cleanup()
-{
-    window.reset();
-    sim.reset();
-}
-
-void test_mainwindow_live::connect_window()
-{
-    window->connect_attempt();
-    QTRY_VERIFY_WITH_TIMEOUT(w<QLabel>("connection_status")->text().startsWith("Connected fw"),
-                             10000);
 }
 
 void test_mainwindow_live::set_live(bool on)

@@ -8,11 +8,9 @@
 #include "duty_table.h"
 #include "log_graph.h"
 #include "log_playback.h"
-#include "mainwindow.h"
 #include "rq7_protocol.h"
 #include "rq7_worker.h"
-#include "sim_fixture.h"
-#include "window_access.h"
+#include "window_fixture.h"
 
 #include <qwt_plot_marker.h>
 #include <qwt_scale_div.h>
@@ -40,7 +38,6 @@
 #include <QtTest>
 
 #include <cmath>
-#include <memory>
 
 namespace {
 
@@ -75,33 +72,25 @@ int nearest(const QVector<double>& axis, double v)
 
 } // namespace
 
-class test_mainwindow_playback : public QObject
+class test_mainwindow_playback : public QObject, public window_fixture
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
+    void cleanup() { stop(); }
 
     void playback_shows_each_sample_and_sends_nothing();
     void coverage_counts_follow_the_axes_and_copy();
     void export_from_the_window_equals_the_cli_export();
 
 private:
-    template <typename T>
-    T* w(const char* name)
-    {
-        return child<T>(window.get(), name);
-    }
-    void connect_window();
     QString write_known_log();
     void open_log(const QString& name);
     QList<quint8> frames_received() const;
 
     QTemporaryDir folder;
-    std::unique_ptr<sim_fixture> sim;
-    std::unique_ptr<MainWindow> window;
 };
 
 void test_mainwindow_playback::initTestCase()
@@ -111,26 +100,10 @@ void test_mainwindow_playback::initTestCase()
 
 void test_mainwindow_playback::init()
 {
-    sim = std::make_unique<sim_fixture>();
-    QSettings().clear();
+    prepare();
     QSettings().setValue("MainWindow/live_log_folder_name", folder.path());
-    window = std::make_unique<MainWindow>();
-    window->resize(1280, 900);
-    window->show();
+    open(QSize(1280, 900));
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-}
-
-void test_mainwindow_playback::cleanup()
-{
-    window.reset();
-    sim.reset();
-}
-
-void test_mainwindow_playback::connect_window()
-{
-    window->connect_attempt();
-    QTRY_VERIFY_WITH_TIMEOUT(w<QLabel>("connection_status")->text().startsWith("Connected fw"),
-                             10000);
 }
 
 QString test_mainwindow_playback::write_known_log()

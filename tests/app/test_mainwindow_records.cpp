@@ -4,10 +4,8 @@
 #include "converter.h"
 #include "duty_table.h"
 #include "log_capture.h"
-#include "mainwindow.h"
-#include "sim_fixture.h"
 #include "vertical_label.h"
-#include "window_access.h"
+#include "window_fixture.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -43,7 +41,7 @@ QByteArray with_check(QByteArray record)
 
 } // namespace
 
-class test_mainwindow_records : public QObject
+class test_mainwindow_records : public QObject, public window_fixture
 {
     Q_OBJECT
 
@@ -72,18 +70,11 @@ private slots:
     void global_ranges_rebuild_the_axes();
 
 private:
-    template <typename T>
-    T* w(const char* name)
-    {
-        return child<T>(window.get(), name);
-    }
     /// MAIN on the MAP sensor, 5..30 PSI, 9000 RPM, with a recognisable header and cells.
     void set_up_main();
     /// Sets every MAIN widget a record carries to something else, so a load shows.
     void move_main_page_away();
 
-    std::unique_ptr<sim_fixture> sim;
-    std::unique_ptr<MainWindow> window;
     converter defaults; // the window's converter starts with the same calibration
 };
 

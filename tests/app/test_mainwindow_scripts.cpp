@@ -4,25 +4,21 @@
 #include "box_answerer.h"
 #include "converter.h"
 #include "duty_table.h"
-#include "mainwindow.h"
 #include "modal_driver.h"
 #include "settings_wizard.h"
-#include "sim_fixture.h"
 #include "table_graph.h"
 #include "table_grapher.h"
-#include "window_access.h"
+#include "window_fixture.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QtTest>
 
 #include <cmath>
-#include <memory>
 
 namespace {
 
@@ -50,13 +46,13 @@ void type_into(QAbstractSpinBox* field, const QString& text)
 
 } // namespace
 
-class test_mainwindow_scripts : public QObject
+class test_mainwindow_scripts : public QObject, public window_fixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { start(); }
+    void cleanup() { stop(); }
 
     void graphs_follow_their_tables();
     void wizard_rounds_full_rpm_only();
@@ -68,32 +64,10 @@ private slots:
     void wizard_table_reaches_the_unit();
 
 private:
-    template <typename T>
-    T* w(const char* name)
-    {
-        return child<T>(window.get(), name);
-    }
     /// Opens the wizard from its button and answers it; returns the full RPM it offered.
     int run_wizard(const wizard_input& input, bool ok = true);
     QStringList main_row(int row);
-
-    std::unique_ptr<sim_fixture> sim;
-    std::unique_ptr<MainWindow> window;
 };
-
-void test_mainwindow_scripts::init()
-{
-    sim = std::make_unique<sim_fixture>();
-    QSettings().clear();
-    window = std::make_unique<MainWindow>();
-    window->show();
-}
-
-void test_mainwindow_scripts::cleanup()
-{
-    window.reset();
-    sim.reset();
-}
 
 int test_mainwindow_scripts::run_wizard(const wizard_input& input, bool ok)
 {

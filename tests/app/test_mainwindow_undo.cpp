@@ -4,12 +4,10 @@
 #include "box_answerer.h"
 #include "dialog_answerer.h"
 #include "duty_table.h"
-#include "mainwindow.h"
 #include "modal_driver.h"
 #include "rq7_protocol.h"
 #include "settings_wizard.h"
-#include "sim_fixture.h"
-#include "window_access.h"
+#include "window_fixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,72 +17,34 @@
 #include <QDoubleSpinBox>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSettings>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
-
-class test_mainwindow_undo : public QObject
+class test_mainwindow_undo : public QObject, public window_fixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        start();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    }
+    void cleanup() { stop(); }
 
     void table_edits_undo_and_redo_with_the_pending_state();
     void field_changes_undo_to_the_same_counts();
     void compare_marks_lists_and_takes_the_other_value();
 
 private:
-    template <typename T>
-    T* w(const char* name)
-    {
-        return child<T>(window.get(), name);
-    }
-    void connect_and_read();
-    void run(const char* action);
     void select(duty_table* table, int top, int left, int bottom, int right);
     void key(duty_table* table, QKeySequence::StandardKey key);
     /// Changes a spin box as the user does: a new value, then leaving the field.
     void type(const char* name, double value);
     QStringList cells(duty_table* table, int row, int column, int count) const;
-
-    std::unique_ptr<sim_fixture> sim;
-    std::unique_ptr<MainWindow> window;
 };
-
-void test_mainwindow_undo::init()
-{
-    sim = std::make_unique<sim_fixture>();
-    QSettings().clear();
-    window = std::make_unique<MainWindow>();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
-}
-
-void test_mainwindow_undo::cleanup()
-{
-    window.reset();
-    sim.reset();
-}
-
-void test_mainwindow_undo::connect_and_read()
-{
-    window->connect_attempt();
-    QTRY_VERIFY_WITH_TIMEOUT(w<QAction>("act_read")->isEnabled(), 10000);
-    run("act_read");
-    sim->unit->clear_received_frames();
-}
-
-void test_mainwindow_undo::run(const char* action)
-{
-    w<QAction>(action)->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(w<QAction>("act_write_all")->isEnabled(), 15000);
-}
 
 void test_mainwindow_undo::select(duty_table* table, int top, int left, int bottom, int right)
 {
