@@ -29,4 +29,4 @@ fi
 TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1 history_size=4"
 TSAN_OPTIONS="$TSAN_OPTIONS suppressions=$source_dir/tests/tsan.supp"
 export TSAN_OPTIONS
-ctest --test-dir "$build_dir" --output-on-failure -j"$jobs" -L '^(device|model|sim|d2xx|protocol)$'
+ctest --test-dir "$build_dir" --output-on-failure -j"$((jobs + 1))" -L '^(device|model|sim|d2xx|protocol)$'
